@@ -1,0 +1,28 @@
+#pragma once
+// The device's queue of waiting replies: each reply waits under its opcode; the status packet
+// lists the opcodes of waiting replies in arrival order, and a read of opcode n's control
+// takes the oldest waiting reply of opcode n.
+
+#include <cstdint>
+#include <deque>
+#include <optional>
+
+#include "protocol/xu_packet.h"
+
+namespace hx::emu {
+
+class ReplyQueue {
+ public:
+  void Push(const XuPacket& reply) { waiting_.push_back(reply); }
+  /// The status packet listing the waiting replies oldest first (at most 48).
+  XuPacket StatusPacket() const;
+  /// Takes the oldest waiting reply of opcode; nullopt when none waits.
+  std::optional<XuPacket> Take(std::uint8_t opcode);
+  bool Empty() const { return waiting_.empty(); }
+  void Clear() { waiting_.clear(); }
+
+ private:
+  std::deque<XuPacket> waiting_;
+};
+
+}  // namespace hx::emu

@@ -1,0 +1,50 @@
+#pragma once
+// The operator's console: the one place that output is written and input is read.
+// The system console is the platform's; tests put a recording console in its place.
+
+#include <cstddef>
+#include <span>
+#include <string_view>
+
+#include "platform/hresult.h"
+
+namespace hx {
+
+class ConsoleIo {
+ public:
+  virtual ~ConsoleIo() = default;
+
+  /// Writes wide text to standard output as one write (converted with the locale on POSIX).
+  virtual void WriteWide(std::wstring_view text) = 0;
+  /// Writes 8-bit text to standard output as one write, byte for byte.
+  virtual void WriteNarrow(std::string_view text) = 0;
+  /// Writes one 8-bit line (ending in "\r\n") and puts the cursor back where the line began,
+  /// so that the next line overwrites it. Where standard output is not a terminal the lines
+  /// simply follow one another.
+  virtual void WriteNarrowInPlace(std::string_view line) = 0;
+
+  /// Reads one character from standard input; -1 at the end of input. A carriage return
+  /// directly before a line feed is dropped, as a text-mode stream does.
+  virtual int ReadChar() = 0;
+  /// Reads one line from the console with echo off and returns it as the console gives it:
+  /// the typed characters followed by "\r\n", at most dest.size() characters. count receives
+  /// how many were stored. Echo is restored before this returns, also on failure.
+  virtual HRESULT ReadHiddenLine(std::span<wchar_t> dest, std::size_t& count) = 0;
+};
+
+/// The console in use: the system console unless a test has put another in its place.
+ConsoleIo& Console();
+
+/// Puts a console in place of the system console for the lifetime of this object (tests).
+class ScopedConsole {
+ public:
+  explicit ScopedConsole(ConsoleIo& replacement);
+  ~ScopedConsole();
+  ScopedConsole(const ScopedConsole&) = delete;
+  ScopedConsole& operator=(const ScopedConsole&) = delete;
+
+ private:
+  ConsoleIo* previous_;
+};
+
+}  // namespace hx

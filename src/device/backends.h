@@ -1,0 +1,27 @@
+#pragma once
+// The channels that HX7300_DEVICE can select.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "device/channel.h"
+
+namespace hx {
+
+/// The platform's own discovery of the HX7300 (kernel streaming on Windows, uvcvideo on Linux).
+std::unique_ptr<XuChannel> MakePlatformChannel();
+
+/// A virtual HX7300 served over the virtual device link: "unix:<path>" or "tcp:<host>:<port>".
+struct LinkAddress {
+  enum class Kind { kUnix, kTcp } kind;
+  std::string path;  ///< kUnix: the socket path
+  std::string host;  ///< kTcp
+  std::uint16_t port = 0;
+};
+std::unique_ptr<XuChannel> MakeLinkChannel(const LinkAddress& address);
+
+/// An in-process virtual HX7300 with a fresh default state.
+std::unique_ptr<XuChannel> MakeEmulatorChannel();
+
+}  // namespace hx

@@ -1,0 +1,17 @@
+#pragma once
+// The mode handlers: each is given the parsed options and the opened device, and returns the
+// result that becomes the exit status.
+
+#include "app/mode_options.h"
+#include "device/capture_device.h"
+#include "platform/hresult.h"
+
+namespace hx {
+
+HRESULT HandleImageUpdateMode(const ModeOptions& options, CDuzuVideoCaptureDevice& device);
+HRESULT HandleDiagServerConfig(const ModeOptions& options, CDuzuVideoCaptureDevice& device);
+HRESULT HandleNetImageUpdateMode(const ModeOptions& options, CDuzuVideoCaptureDevice& device);
+HRESULT HandleSystemConfigMode(const ModeOptions& options, CDuzuVideoCaptureDevice& device);
+HRESULT HandleDAAReadMode(const ModeOptions& options, CDuzuVideoCaptureDevice& device);
+
+}  // namespace hx
