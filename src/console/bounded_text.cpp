@@ -9,7 +9,9 @@ namespace {
 
 constexpr std::size_t kMaxCapacity = 0x7FFFFFFF;
 
-bool UsableCapacity(std::size_t capacity) { return capacity != 0 && capacity <= kMaxCapacity; }
+bool UsableCapacity(std::size_t capacity) {
+  return capacity != 0 && capacity <= kMaxCapacity;
+}
 
 // The formatters report truncation differently (vsnprintf the full length, vswprintf -1); both
 // are read as "cut" when the output did not fit in capacity - 1 characters.
@@ -42,26 +44,34 @@ HRESULT CopyBounded(std::span<Char> buffer, const Char* source) {
 
 }  // namespace
 
-HRESULT FormatBoundedW(std::span<wchar_t> buffer, const wchar_t* format, ...) {
+HRESULT FormatBoundedWV(std::span<wchar_t> buffer, const wchar_t* format, std::va_list arguments) {
   if (!UsableCapacity(buffer.size())) {
     return E_INVALIDARG;
   }
+  return FinishFormat(buffer, std::vswprintf(buffer.data(), buffer.size(), format, arguments));
+}
+
+HRESULT FormatBoundedAV(std::span<char> buffer, const char* format, std::va_list arguments) {
+  if (!UsableCapacity(buffer.size())) {
+    return E_INVALIDARG;
+  }
+  return FinishFormat(buffer, std::vsnprintf(buffer.data(), buffer.size(), format, arguments));
+}
+
+HRESULT FormatBoundedW(std::span<wchar_t> buffer, const wchar_t* format, ...) {
   std::va_list arguments;
   va_start(arguments, format);
-  const int written = std::vswprintf(buffer.data(), buffer.size(), format, arguments);
+  const HRESULT result = FormatBoundedWV(buffer, format, arguments);
   va_end(arguments);
-  return FinishFormat(buffer, written);
+  return result;
 }
 
 HRESULT FormatBoundedA(std::span<char> buffer, const char* format, ...) {
-  if (!UsableCapacity(buffer.size())) {
-    return E_INVALIDARG;
-  }
   std::va_list arguments;
   va_start(arguments, format);
-  const int written = std::vsnprintf(buffer.data(), buffer.size(), format, arguments);
+  const HRESULT result = FormatBoundedAV(buffer, format, arguments);
   va_end(arguments);
-  return FinishFormat(buffer, written);
+  return result;
 }
 
 HRESULT CopyBoundedW(std::span<wchar_t> buffer, const wchar_t* source) {
