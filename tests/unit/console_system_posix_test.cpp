@@ -1,21 +1,15 @@
 // The POSIX console and errno translation, driven through real descriptors: files and pipes
-// put in place of standard input and output, and a pseudo-terminal for the hidden line.
+// put in place of standard input and output.
 
 #include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cerrno>
-#include <chrono>
-#include <clocale>
 #include <cstdio>
 #include <string>
-#include <thread>
 
 #include "platform/system_console.h"
 #include "platform/system_error.h"
