@@ -1,0 +1,123 @@
+#include "protocol/status_poller.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "support/recording_console.h"
+#include "support/scripted_channel.h"
+
+namespace hx {
+namespace {
+
+using test::ScriptedChannel;
+
+XuPacket ReplyOf(std::uint8_t opcode, std::int32_t status = 0) {
+  XuPacket reply;
+  reply.SetOpcode(opcode);
+  reply.SetStatus(status);
+  return reply;
+}
+
+// Finishes on the first reply of one opcode and records every reply it was shown.
+class AwaitOpcode final : public ReplyJudge {
+ public:
+  explicit AwaitOpcode(std::uint8_t opcode) : opcode_(opcode) {}
+  ReplyVerdict Judge(const XuPacket& reply, HRESULT read_result) override {
+    seen.push_back(reply.Opcode());
+    return reply.Opcode() == opcode_ ? ReplyVerdict::Finish(read_result) : ReplyVerdict::Drop();
+  }
+  std::vector<std::uint8_t> seen;
+
+ private:
+  std::uint8_t opcode_;
+};
+
+class StatusPollerTest : public ::testing::Test {
+ protected:
+  StatusPollerTest() : scoped_(console_), device_(test::MakeScriptedDevice(channel_)) {}
+
+  test::RecordingConsole console_;
+  ScopedConsole scoped_;
+  ScriptedChannel* channel_ = nullptr;
+  std::unique_ptr<CDuzuVideoCaptureDevice> device_;
+};
+
+TEST_F(StatusPollerTest, ReadsListedRepliesInOrderAndStopsAtTheAwaitedOne) {
+  channel_->RaiseInterrupt();  // left over: the first wait returns at once
+  channel_->ExpectStatus({}, 1)
+      .ExpectStatus({10, 13, 12})
+      .ExpectGet(11, ReplyOf(10))
+      .ExpectGet(14, ReplyOf(13));
+  AwaitOpcode judge(13);
+  EXPECT_EQ(PollForReply(*device_, PollRules{}, judge), S_OK);
+  EXPECT_EQ(judge.seen, (std::vector<std::uint8_t>{10, 13}));
+  EXPECT_TRUE(channel_->ScriptDone());
+}
+
+TEST_F(StatusPollerTest, OpcodeSelectorsWrapInEightBits) {
+  channel_->RaiseInterrupt();
+  channel_->ExpectStatus({0xFE, 0xFF, 13})
+      .ExpectGet(0xFF, ReplyOf(0xFE))
+      .ExpectGet(0, ReplyOf(0xFF))
+      .ExpectGet(14, ReplyOf(13));
+  AwaitOpcode judge(13);
+  EXPECT_EQ(PollForReply(*device_, PollRules{}, judge), S_OK);
+}
+
+TEST_F(StatusPollerTest, CountAbove48ReadsOnlyThe48EntriesThePacketHolds) {
+  XuPacket status;
+  status.SetByte(0, 60);
+  for (std::size_t i = 0; i < kXuPayloadSize; ++i) {
+    status.Payload()[i] = 10;
+  }
+  channel_->RaiseInterrupt();
+  channel_->ExpectGet(1, status);
+  for (int i = 0; i < 48; ++i) {
+    channel_->ExpectGet(11, ReplyOf(10), S_OK, i == 47 ? 1 : 0);
+  }
+  channel_->ExpectStatus({13}).ExpectGet(14, ReplyOf(13));
+  AwaitOpcode judge(13);
+  EXPECT_EQ(PollForReply(*device_, PollRules{}, judge), S_OK);
+  EXPECT_EQ(judge.seen.size(), 49u);
+}
+
+TEST_F(StatusPollerTest, FailedReplyReadIsSkippedAndReportedOnlyWhenAContextIsGiven) {
+  channel_->RaiseInterrupt();
+  channel_->ExpectStatus({10, 13}).ExpectGet(11, XuPacket{}, E_FAIL).ExpectGet(14, ReplyOf(13));
+  AwaitOpcode quiet(13);
+  EXPECT_EQ(PollForReply(*device_, PollRules{}, quiet), S_OK);
+  EXPECT_EQ(console_.Output(), "");
+
+  channel_->RaiseInterrupt();
+  channel_->ExpectStatus({10, 13}).ExpectGet(11, XuPacket{}, E_FAIL).ExpectGet(14, ReplyOf(13));
+  AwaitOpcode reported(13);
+  EXPECT_EQ(PollForReply(*device_, PollRules{.reply_read_context = "read failed"}, reported), S_OK);
+  EXPECT_EQ(console_.Output().rfind("(0x80004005) : ", 0), 0u);
+}
+
+TEST_F(StatusPollerTest, OnePassReturnsTheLastReadWhenTheAwaitedReplyIsAbsent) {
+  channel_->RaiseInterrupt();
+  channel_->ExpectStatus({});
+  AwaitOpcode empty(4);
+  EXPECT_EQ(PollForReply(*device_, PollRules{.one_pass = true}, empty), S_OK);
+
+  channel_->RaiseInterrupt();
+  channel_->ExpectStatus({10}).ExpectGet(11, XuPacket{}, E_FAIL);
+  AwaitOpcode failed(4);
+  EXPECT_EQ(PollForReply(*device_, PollRules{.one_pass = true}, failed), E_FAIL);
+}
+
+TEST_F(StatusPollerTest, AStopRequestedAfterTheWaitEndsTheLoopBeforeAnyRead) {
+  class StopAfterWait final : public ReplyJudge {
+   public:
+    ReplyVerdict Judge(const XuPacket&, HRESULT) override { return ReplyVerdict::Drop(); }
+    HRESULT AfterWait() override { return kHrDataError; }
+  } judge;
+  channel_->RaiseInterrupt();
+  EXPECT_EQ(PollForReply(*device_, PollRules{}, judge), kHrDataError);
+  EXPECT_TRUE(channel_->Log().empty());
+}
+
+}  // namespace
+}  // namespace hx
