@@ -24,6 +24,7 @@ enum : std::uint32_t {
   kErrorAlreadyExists = 183,
   kErrorFileTooLarge = 223,
   kErrorFileInvalid = 1006,
+  kErrorNoUnicodeTranslation = 1113,
   kErrorIoDevice = 1117,
   kErrorDeviceNotConnected = 1167,
   kErrorNotFound = 1168,
