@@ -1,0 +1,142 @@
+#include "operations/passcode.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/recording_console.h"
+#include "support/scripted_channel.h"
+
+namespace hx {
+namespace {
+
+using test::ScriptedChannel;
+
+constexpr std::uint8_t kConfigSelector = 14;
+
+XuPacket Verdict(std::int32_t status) {
+  XuPacket reply;
+  reply.SetOpcode(13);
+  reply.SetArg1(2);
+  reply.SetStatus(status);
+  return reply;
+}
+
+XuPacket PasscodeRequest(std::uint8_t arg1, std::int32_t command, const std::string& text) {
+  XuPacket request;
+  request.SetLength(static_cast<std::uint8_t>(text.size()));
+  request.SetOpcode(13);
+  request.SetArg1(arg1);
+  request.SetConfigCommand(command);
+  std::copy(text.begin(), text.end(), request.PasscodeText().begin());
+  return request;
+}
+
+class PasscodeTest : public ::testing::Test {
+ protected:
+  PasscodeTest() : scoped_(console_), device_(test::MakeScriptedDevice(channel_)) {}
+
+  void ExpectExchange(std::int32_t status) {
+    channel_->ExpectSet(kConfigSelector)
+        .ExpectStatus({13})
+        .ExpectGet(kConfigSelector, Verdict(status));
+  }
+
+  test::RecordingConsole console_;
+  ScopedConsole scoped_;
+  ScriptedChannel* channel_ = nullptr;
+  std::unique_ptr<CDuzuVideoCaptureDevice> device_;
+};
+
+TEST_F(PasscodeTest, ValidationSendsThePasscodeForTheOpcodeAndTakesTheDevicesVerdict) {
+  console_.QueueHiddenLine(L"1234");
+  ExpectExchange(0);
+  EXPECT_EQ(ValidatePasscode(5, *device_), S_OK);
+  EXPECT_EQ(console_.Output(), "\r\nEnter passcode:\r\n");
+  EXPECT_EQ(channel_->SetPackets(kConfigSelector).at(0), PasscodeRequest(2, 5, "1234"));
+
+  console_.QueueHiddenLine(L"9999");
+  ExpectExchange(static_cast<std::int32_t>(0x8007052B));
+  EXPECT_EQ(ValidatePasscode(4, *device_), static_cast<HRESULT>(0x8007052B));
+  console_.QueueHiddenLine(L"9999");
+  ExpectExchange(7);  // a positive Status is returned as it is
+  EXPECT_EQ(ValidatePasscode(4, *device_), 7);
+}
+
+TEST_F(PasscodeTest, EmptyLineIsSentAsAnEmptyPasscodeAndFifteenCharactersFit) {
+  console_.QueueHiddenLine(L"");
+  ExpectExchange(0);
+  EXPECT_EQ(ValidatePasscode(13, *device_), S_OK);
+  EXPECT_EQ(channel_->SetPackets(kConfigSelector).back(), PasscodeRequest(2, 13, ""));
+
+  console_.QueueHiddenLine(L"abcdefghij12345");
+  ExpectExchange(0);
+  EXPECT_EQ(ValidatePasscode(13, *device_), S_OK);
+  EXPECT_EQ(channel_->SetPackets(kConfigSelector).back(),
+            PasscodeRequest(2, 13, "abcdefghij12345"));
+}
+
+TEST_F(PasscodeTest, LinesThatAreTooLongOrNotAlphanumericAreRefusedBeforeSending) {
+  for (const wchar_t* line : {L"abcdefghij123456", L"12-34", L"12 34", L""}) {
+    console_.QueueHiddenLine(line);
+  }
+  EXPECT_EQ(ValidatePasscode(5, *device_), E_INVALIDARG);
+  EXPECT_EQ(ValidatePasscode(5, *device_), E_INVALIDARG);
+  EXPECT_EQ(ValidatePasscode(5, *device_), E_INVALIDARG);
+  EXPECT_TRUE(channel_->Log().empty());
+  // The prompt's line is ended even when the read is refused.
+  EXPECT_EQ(console_.Output(),
+            "\r\nEnter passcode:\r\n\r\nEnter passcode:\r\n\r\nEnter passcode:\r\n");
+}
+
+TEST_F(PasscodeTest, OtherRepliesAreDroppedAndFailedReadsSkippedUntilTheVerdictComes) {
+  XuPacket other;
+  other.SetOpcode(10);
+  other.SetStatus(-1);
+  console_.QueueHiddenLine(L"1234");
+  channel_->ExpectSet(kConfigSelector)
+      .ExpectStatus({10, 12}, 1)
+      .ExpectGet(11, other)
+      .ExpectGet(13, XuPacket{}, E_FAIL)
+      .ExpectStatus({13})
+      .ExpectGet(kConfigSelector, Verdict(0));
+  EXPECT_EQ(ValidatePasscode(5, *device_), S_OK);
+  EXPECT_TRUE(channel_->ScriptDone());
+  EXPECT_EQ(console_.Output(), "\r\nEnter passcode:\r\n");  // nothing reported
+}
+
+TEST_F(PasscodeTest, ChangeValidatesTheCurrentPasscodeThenSendsTheNewOne) {
+  console_.QueueHiddenLine(L"1234");
+  console_.QueueHiddenLine(L"Room42");
+  console_.QueueHiddenLine(L"Room42");
+  ExpectExchange(0);
+  ExpectExchange(0);
+  EXPECT_EQ(ChangePasscode(*device_), S_OK);
+  EXPECT_EQ(console_.Output(),
+            "\r\nEnter passcode:\r\nEnter new passcode:\r\nRe-enter new passcode:\r\n");
+  const auto sent = channel_->SetPackets(kConfigSelector);
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_EQ(sent[0], PasscodeRequest(2, 13, "1234"));
+  EXPECT_EQ(sent[1], PasscodeRequest(3, 0, "Room42"));
+}
+
+TEST_F(PasscodeTest, ChangeSendsNothingWhenTheNewPasscodesDifferOrAreEmpty) {
+  for (const wchar_t* line : {L"1234", L"Room42", L"room42", L"1234", L"", L""}) {
+    console_.QueueHiddenLine(line);
+  }
+  EXPECT_EQ(ChangePasscode(*device_), E_INVALIDARG);
+  EXPECT_EQ(ChangePasscode(*device_), E_INVALIDARG);
+  EXPECT_TRUE(channel_->Log().empty());
+}
+
+TEST_F(PasscodeTest, WrongCurrentPasscodeStopsTheChange) {
+  for (const wchar_t* line : {L"0000", L"Room42", L"Room42"}) {
+    console_.QueueHiddenLine(line);
+  }
+  ExpectExchange(static_cast<std::int32_t>(0x80070005));
+  EXPECT_EQ(ChangePasscode(*device_), static_cast<HRESULT>(0x80070005));
+  EXPECT_EQ(channel_->SetPackets(kConfigSelector).size(), 1u);
+}
+
+}  // namespace
+}  // namespace hx
