@@ -1,0 +1,182 @@
+#include "operations/image_update.h"
+
+#include <array>
+#include <memory>
+#include <thread>
+
+#include "console/bounded_text.h"
+#include "console/console_io.h"
+#include "operations/image_size_confirmation.h"
+#include "protocol/image_slots.h"
+#include "protocol/opcodes.h"
+
+namespace hx {
+namespace {
+
+constexpr std::uint64_t kLargestImage = 0xFFFFFFFFu;
+constexpr std::uint32_t kStopWorker = 1;
+
+}  // namespace
+
+CImageUpdate::~CImageUpdate() {
+  StopWorker();
+  Completion left{};
+  while (completion_port_.TryTake(left)) {
+    delete static_cast<XuPacket*>(left.key);
+  }
+  Uninitialize();
+}
+
+HRESULT CImageUpdate::Initialize(CDuzuVideoCaptureDevice* device, std::uint8_t image_index,
+                                 const wchar_t* file_name) {
+  Uninitialize();
+  HRESULT hr = file_.Open(file_name);
+  if (FAILED(hr)) {
+    return hr;
+  }
+  std::uint64_t size = 0;
+  hr = file_.QuerySize(size);
+  if (FAILED(hr)) {
+    return hr;
+  }
+  // The size field of the info packet has 32 bits; a larger file would be announced wrongly.
+  if (size > kLargestImage) {
+    return kHrFileTooLarge;
+  }
+  if (image_index < ImageSlotTable.size() &&
+      !ConfirmImageSize(ImageSlotTable[image_index], image_index,
+                        static_cast<std::uint32_t>(size))) {
+    return E_FAIL;
+  }
+  hr = file_.MapView();
+  if (FAILED(hr)) {
+    return hr;
+  }
+  if (!completion_port_.Created()) {
+    hr = completion_port_.Create();
+    if (FAILED(hr)) {
+      return hr;
+    }
+  }
+  if (!worker_.Started()) {
+    hr = worker_.Start([this] { ImageUpdateWorker(*this); });
+    if (FAILED(hr)) {
+      return hr;
+    }
+  }
+  if (device == nullptr) {
+    return E_INVALIDARG;
+  }
+  device_ = device;
+  console_output_ = true;
+  file_size_ = static_cast<std::uint32_t>(size);
+  total_blocks_ = file_size_ / kBlockSize + (file_size_ % kBlockSize != 0 ? 1 : 0);
+  image_index_ = image_index;
+  return S_OK;
+}
+
+HRESULT CImageUpdate::SendXUInfo() {
+  XuPacket info;
+  info.SetLength(static_cast<std::uint8_t>(kXuPacketSize));
+  info.SetOpcode(XU_OPCODE_IMGUPD_INFO);
+  info.SetArg0(1);
+  info.SetInfoImageIndex(image_index_);
+  info.SetImageSize(file_size_);
+  return device_->SetXU(SelectorFor(XU_OPCODE_IMGUPD_INFO), info.Bytes());
+}
+
+HRESULT CImageUpdate::SendBlock() {
+  XuPacket packet;
+  packet.SetOpcode(XU_OPCODE_IMGUPD_DATA);
+  packet.SetArg0(0);
+  const std::uint32_t remaining = file_size_ - bytes_sent_;
+  const std::uint32_t count =
+      remaining > kBlockSize ? kPacketsPerBlock : (remaining + kDataPerPacket - 1) / kDataPerPacket;
+  const bool ends_file = remaining <= kBlockSize;
+  for (std::uint32_t sequence = 0; sequence < count; ++sequence) {
+    const bool last = sequence + 1 == count;
+    // Only the last packet of the file is short; its payload keeps the earlier packet's bytes
+    // behind its own, as the device expects nothing there.
+    const std::uint32_t length = std::min(kDataPerPacket, file_size_ - bytes_sent_);
+    packet.SetArg1(static_cast<std::uint8_t>(sequence));
+    packet.SetLength(static_cast<std::uint8_t>(length));
+    HRESULT hr = file_.CopyOut(bytes_sent_, packet.Payload().first(length));
+    if (FAILED(hr)) {
+      return hr;
+    }
+    bytes_sent_ += length;
+    if (bytes_sent_ == file_size_) {
+      packet.SetArg0(1);
+    }
+    hr = device_->SetXU(SelectorFor(XU_OPCODE_IMGUPD_DATA), packet.Bytes());
+    if (FAILED(hr)) {
+      return hr;
+    }
+    if (!last) {
+      std::this_thread::yield();
+    }
+  }
+  // A block is committed only if the file is still the one it was read from.
+  if (const HRESULT hr = file_.CheckUnchanged(); FAILED(hr)) {
+    return hr;
+  }
+  packet.SetOpcode(XU_OPCODE_IMGUPD_ECHO);
+  packet.SetArg0(ends_file ? 1 : 0);
+  packet.SetBlockMarker(ends_file ? BLOCK_MARKER_LAST : 0);
+  packet.SetCommitImageIndex(image_index_);
+  packet.SetBlockNumber(block_number_);
+  const HRESULT hr = device_->SetXU(SelectorFor(XU_OPCODE_IMGUPD_ECHO), packet.Bytes());
+  if (SUCCEEDED(hr)) {
+    ++block_number_;
+    ++blocks_sent_;
+  }
+  return hr;
+}
+
+HRESULT CImageUpdate::SendFlush() {
+  XuPacket flush;
+  flush.SetLength(0);
+  flush.SetOpcode(XU_OPCODE_IMGUPD_ECHO);
+  flush.SetArg0(1);
+  flush.SetBlockMarker(BLOCK_MARKER_FLUSH);
+  flush.SetCommitImageIndex(image_index_);
+  flush.SetBlockNumber(kFlushBlockNumber);
+  return device_->SetXU(SelectorFor(XU_OPCODE_IMGUPD_ECHO), flush.Bytes());
+}
+
+HRESULT CImageUpdate::PostXU(XuPacket* packet) {
+  return completion_port_.Post({0, packet});
+}
+
+void CImageUpdate::ShowProgress() {
+  if (!console_output_) {
+    return;
+  }
+  std::array<char, 64> line{};
+  FormatBoundedA(line, "Block %04d/%04d sent...\r\n", static_cast<int>(blocks_sent_),
+                 static_cast<int>(total_blocks_));
+  Console().WriteNarrowInPlace(line.data());
+}
+
+void CImageUpdate::Uninitialize() {
+  file_.Close();
+  file_size_ = 0;
+  bytes_sent_ = 0;
+  block_number_ = 0;
+  total_blocks_ = 0;
+  blocks_sent_ = 0;
+}
+
+void CImageUpdate::StopWorker() {
+  if (worker_.Started() && SUCCEEDED(completion_port_.Post({kStopWorker, nullptr}))) {
+    worker_.Join();
+  }
+}
+
+void CImageUpdate::StopOnFailure(HRESULT failure) {
+  worker_failure_.store(failure, std::memory_order_release);
+  // Wake the reader, which would otherwise wait for a device reply that will never come.
+  device_->StatusEvent().Set();
+}
+
+}  // namespace hx
