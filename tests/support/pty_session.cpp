@@ -1,0 +1,123 @@
+#include "support/pty_session.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace hx::test {
+
+PtySession::PtySession(const std::vector<std::string>& argv,
+                       const std::vector<std::pair<std::string, std::string>>& environment) {
+  struct termios settings {};
+  cfmakeraw(&settings);
+  settings.c_lflag |= ICANON | ECHO | ISIG | ECHOE | ECHOK;
+  settings.c_iflag |= ICRNL;
+  settings.c_cc[VMIN] = 1;
+  settings.c_cc[VINTR] = 0x03;
+  settings.c_cc[VEOF] = 0x04;
+  if (openpty(&master_, &slave_, nullptr, &settings, nullptr) != 0) {
+    return;
+  }
+  pid_ = fork();
+  if (pid_ == 0) {
+    ::close(master_);
+    setsid();
+    ioctl(slave_, TIOCSCTTY, 0);
+    dup2(slave_, 0);
+    dup2(slave_, 1);
+    dup2(slave_, 2);
+    if (slave_ > 2) {
+      ::close(slave_);
+    }
+    for (const auto& [name, value] : environment) {
+      setenv(name.c_str(), value.c_str(), 1);
+    }
+    std::vector<char*> args;
+    for (const std::string& arg : argv) {
+      args.push_back(const_cast<char*>(arg.c_str()));
+    }
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+  }
+}
+
+PtySession::~PtySession() {
+  if (pid_ > 0) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+  if (master_ >= 0) {
+    ::close(master_);
+  }
+  if (slave_ >= 0) {
+    ::close(slave_);
+  }
+}
+
+bool PtySession::ReadSome(std::chrono::milliseconds limit) {
+  struct pollfd ready {
+    master_, POLLIN, 0
+  };
+  if (poll(&ready, 1, static_cast<int>(limit.count())) <= 0) {
+    return false;
+  }
+  char buffer[4096];
+  const ssize_t got = ::read(master_, buffer, sizeof buffer);
+  if (got <= 0) {
+    return false;  // EIO once the program has closed the terminal
+  }
+  output_.append(buffer, static_cast<std::size_t>(got));
+  return true;
+}
+
+bool PtySession::WaitForOutput(const std::string& text, std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!output_.ends_with(text)) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0 || !ReadSome(left)) {
+      return output_.ends_with(text);
+    }
+  }
+  return true;
+}
+
+void PtySession::Type(const std::string& bytes) {
+  const ssize_t written = ::write(master_, bytes.data(), bytes.size());
+  (void)written;
+}
+
+bool PtySession::EchoOn() const {
+  struct termios settings {};
+  tcgetattr(slave_, &settings);
+  return (settings.c_lflag & ECHO) != 0;
+}
+
+int PtySession::Finish(std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  for (;;) {
+    int status = 0;
+    const pid_t done = waitpid(pid_, &status, WNOHANG);
+    if (done == pid_) {
+      while (ReadSome(std::chrono::milliseconds(50))) {
+      }
+      pid_ = -1;
+      return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    if (std::chrono::steady_clock::now() >= deadline) {
+      return -1;
+    }
+    ReadSome(std::chrono::milliseconds(20));
+  }
+}
+
+}  // namespace hx::test

@@ -1,0 +1,43 @@
+#pragma once
+// Runs a program on a pseudo-terminal, as a person at a terminal would: the test reads what it
+// prints, types at its prompts, and can look at the terminal's echo setting meanwhile. Output
+// post-processing is off on the terminal, so the bytes read are exactly the bytes written.
+
+#include <chrono>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace hx::test {
+
+class PtySession {
+ public:
+  /// Starts argv[0] with the given environment additions on a new pseudo-terminal.
+  PtySession(const std::vector<std::string>& argv,
+             const std::vector<std::pair<std::string, std::string>>& environment);
+  ~PtySession();
+  PtySession(const PtySession&) = delete;
+  PtySession& operator=(const PtySession&) = delete;
+
+  /// Reads until the output so far ends with `text` or the time is up; returns whether it did.
+  bool WaitForOutput(const std::string& text,
+                     std::chrono::milliseconds limit = std::chrono::seconds(10));
+  /// Types bytes at the terminal.
+  void Type(const std::string& bytes);
+  /// Whether the terminal currently echoes what is typed.
+  bool EchoOn() const;
+  /// Reads the rest of the output and waits for the program to end; returns its exit status
+  /// (128 + signal number when a signal ended it), or -1 when it did not end in time.
+  int Finish(std::chrono::milliseconds limit = std::chrono::seconds(20));
+  const std::string& Output() const { return output_; }
+
+ private:
+  bool ReadSome(std::chrono::milliseconds limit);
+
+  int master_ = -1;
+  int slave_ = -1;
+  int pid_ = -1;
+  std::string output_;
+};
+
+}  // namespace hx::test
