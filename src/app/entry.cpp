@@ -1,8 +1,52 @@
-// SKELETON-STUB: replaced by the front end.
 #include "app/entry.h"
 
+#include "app/mode_dispatch.h"
+#include "app/mode_options.h"
+#include "app/usage_screens.h"
+#include "console/report_error.h"
+#include "device/capture_device.h"
+#include "operations/handlers.h"
+
 namespace hx {
-HRESULT RunEntry(std::span<const wchar_t* const>) {
-  return E_NOTIMPL;
+namespace {
+
+/// Runs the handler of the selected mode with the opened device.
+HRESULT DispatchMode(const ModeOptions& options, CDuzuVideoCaptureDevice& device) {
+  if (IsConfigMode(options.ModeCode)) {
+    return HandleSystemConfigMode(options, device);
+  }
+  switch (options.ModeCode) {
+    case kModeImage:
+      return HandleImageUpdateMode(options, device);
+    case kModeDiag:
+      return HandleDiagServerConfig(options, device);
+    case kModeNetImage:
+      return HandleNetImageUpdateMode(options, device);
+    case kModeDaa:
+      return HandleDAAReadMode(options, device);
+    default:
+      // An accepted command line leaves no other mode.
+      return E_INVALIDARG;
+  }
 }
+
+}  // namespace
+
+HRESULT RunEntry(std::span<const wchar_t* const> arguments) {
+  // Created empty; Initialize opens it below and its destruction closes it on every return.
+  CDuzuVideoCaptureDevice device;
+  // Lives for the whole run: the handler reads it, and the netimg texts are held in it.
+  ModeOptions options{};
+  options.ModeCode = kModeNone;
+  if (FAILED(ParseModeArguments(arguments, options, ShowUsageAndExit))) {
+    PrintUsage(ProgramName(arguments));
+  }
+  const HRESULT hr = device.Initialize();
+  if (FAILED(hr)) {
+    ReportError("CDuzuVideoCaptureDevice - Initialize() failed!", hr);
+    return hr;
+  }
+  return DispatchMode(options, device);
+}
+
 }  // namespace hx

@@ -20,6 +20,11 @@ inline constexpr std::int32_t kModeConfigPasscode = 8;
 inline constexpr std::int32_t kModeConfigRebootVariant = 9;
 inline constexpr std::int32_t kModeDaa = 12;
 
+/// The cfg parser leaves 6 to 9; the dispatch sends every code from 6 to 10 to the cfg handler.
+constexpr bool IsConfigMode(std::int32_t mode_code) {
+  return mode_code >= kModeConfig && mode_code <= 10;
+}
+
 inline constexpr std::size_t kUploadFileNameCapacity = 40;
 
 struct ImageOptions {

@@ -1,0 +1,45 @@
+#pragma once
+// The per-mode option parsers. Each is given the whole argument vector (its size is the
+// argument count; element 0 is the program name, element 1 the mode argument) and reads the
+// tokens from element 2 on into its variant of the record. A parser prints nothing: it returns
+// S_OK when it accepts, E_INVALIDARG when it refuses (also when ModeCode is not its own mode),
+// and the cfg parser may return the failure of the time resolution for "-t:". After a refusal
+// the record may be partly filled; nothing reads it then.
+
+#include <cstdint>
+#include <optional>
+#include <span>
+
+#include "app/mode_options.h"
+#include "platform/hresult.h"
+
+namespace hx {
+
+using ArgumentVector = std::span<const wchar_t* const>;
+
+/// img: "-i:<index>", "-f:<file>", "-s:<catfile>" and an ignored "-r...". The file names refer
+/// into the argument vector, which must outlive the record.
+HRESULT ParseImageOptions(ArgumentVector arguments, ModeOptions& options);
+/// diag: one or more "-l" or "-l:flush" tokens; the last decides FlushLog.
+HRESULT ParseDiagOptions(ArgumentVector arguments, ModeOptions& options);
+/// netimg: "-s:<server>", "-u:<URL>" (both required, converted to the ANSI code page) and
+/// "-p:<port>" (1 to 65535, default 80).
+HRESULT ParseNetImageOptions(ArgumentVector arguments, ModeOptions& options);
+/// cfg: one action: "-t:<time>", "-q:cfgparseresult", "-f:<file>"; "-r", "-rm" and "-p"
+/// change ModeCode (7, 9, 8) and accept at once without looking at later tokens.
+HRESULT ParseConfigOptions(ArgumentVector arguments, ModeOptions& options);
+/// daa: exactly one token beginning with "-r".
+HRESULT ParseDaaOptions(ArgumentVector arguments, ModeOptions& options);
+
+/// A number as the port flag takes it: decimal of at most 9 digits, or hexadecimal of at most
+/// 8 digits behind "0x" or "x" (lower-case x only), accumulated unsigned and returned as a
+/// signed 32-bit value (so "0xFFFFFFFF" gives -1). No sign, no blanks. Nothing on failure.
+std::optional<std::int32_t> ParseNumber(const wchar_t* text);
+
+/// True when the image needs its signature file sent first: the boot loader (0) and the main
+/// image (1).
+constexpr bool ImageNeedsSignature(const ImageOptions& image) {
+  return image.ImageIndex == 0 || image.ImageIndex == 1;
+}
+
+}  // namespace hx
