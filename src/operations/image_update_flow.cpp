@@ -1,0 +1,100 @@
+#include <memory>
+#include <new>
+
+#include "app/option_parsers.h"
+#include "console/console_io.h"
+#include "console/report_error.h"
+#include "operations/handlers.h"
+#include "operations/image_update.h"
+#include "operations/image_update_flow.h"
+#include "operations/passcode.h"
+#include "protocol/image_slots.h"
+#include "protocol/opcodes.h"
+#include "protocol/status_poller.h"
+
+namespace hx {
+namespace {
+
+// Judges the transfer's replies on the reading thread: failures and the flush echo end the
+// transfer; every other reply moves it on and goes to the worker.
+class TransferReplyJudge final : public ReplyJudge {
+ public:
+  explicit TransferReplyJudge(CImageUpdate& update) : update_(update) {}
+
+  ReplyVerdict Judge(const XuPacket& reply, HRESULT read_result) override {
+    const bool answers_transfer =
+        reply.Opcode() == XU_OPCODE_IMGUPD_ECHO || reply.Opcode() == XU_OPCODE_IMGUPD_INFO;
+    if (answers_transfer && reply.Status() != 0) {
+      ReportError("XUEchoThread - Image Update failed!", reply.Status());
+      return ReplyVerdict::Finish(reply.Status());
+    }
+    if (reply.Opcode() == XU_OPCODE_IMGUPD_ECHO && reply.BlockMarker() == BLOCK_MARKER_FLUSH) {
+      Console().WriteNarrow("Image Update completed.\r\n");
+      return ReplyVerdict::Finish(read_result);
+    }
+    std::unique_ptr<XuPacket> copy(new (std::nothrow) XuPacket(reply));
+    if (!copy) {
+      return ReplyVerdict::Drop();
+    }
+    const HRESULT hr = update_.PostXU(copy.get());
+    if (FAILED(hr)) {
+      ReportError("CImageUpdate::PostXU() failed!", hr);
+    } else {
+      copy.release();  // the worker owns it now
+    }
+    return ReplyVerdict::Drop();
+  }
+
+  // A worker that stopped on a failure has reported it; the transfer ends with it.
+  HRESULT AfterWait() override { return update_.WorkerFailure(); }
+
+ private:
+  CImageUpdate& update_;
+};
+
+}  // namespace
+
+HRESULT XUEchoThread(CDuzuVideoCaptureDevice& device, CImageUpdate& update) {
+  HRESULT hr = update.SendXUInfo();
+  if (FAILED(hr)) {
+    ReportError("CImageUpdate::SendXUInfo() failed!", hr);
+    return hr;
+  }
+  const PollRules rules{
+      .status_read_context = "XUEchoThread - GetXU(XU_OPCODE_STATUS_INTERRUPT) failed!",
+      .reply_read_context = "XUEchoThread - GetXU() failed!",
+  };
+  TransferReplyJudge judge(update);
+  return PollForReply(device, rules, judge);
+}
+
+HRESULT HandleImageUpdateMode(const ModeOptions& options, CDuzuVideoCaptureDevice& device) {
+  CImageUpdate update;
+  HRESULT hr = ValidatePasscode(XU_OPCODE_IMGUPD_INFO, device);
+  if (FAILED(hr)) {
+    ReportError("ValidatePasscode() failed!", hr);
+    return hr;
+  }
+  const auto image_index = static_cast<std::uint8_t>(options.Image.ImageIndex);
+  if (ImageNeedsSignature(options.Image)) {
+    hr = update.Initialize(&device, kSignatureImageIndex, options.Image.SignatureFile);
+    if (FAILED(hr)) {
+      ReportError("CImageUpdate::Initialize() failed!", hr);
+      return hr;
+    }
+    Console().WriteWide(L"Uploading signature file....\r\n");
+    hr = XUEchoThread(device, update);
+    if (FAILED(hr)) {
+      return hr;
+    }
+  }
+  update.Uninitialize();
+  hr = update.Initialize(&device, image_index, options.Image.ImageFile);
+  if (FAILED(hr)) {
+    ReportError("CImageUpdate::Initialize() failed!", hr);
+    return hr;
+  }
+  return XUEchoThread(device, update);
+}
+
+}  // namespace hx
