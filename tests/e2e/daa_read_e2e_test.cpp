@@ -1,0 +1,139 @@
+// The DAA read as an administrator runs it: the built hx7300 against a virtual HX7300, in
+// process and served by hx7300-emulator, comparing the exact bytes printed and the exit status.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "support/process_runner.h"
+#include "support/programs.h"
+
+namespace hx {
+namespace {
+
+using test::EmulatorProcess;
+using test::ProcessResult;
+using test::ProcessRun;
+
+const char kDefaultSettings[] =
+    "\r\n"
+    "********  Current DAA Settings in PDB  ********\r\n"
+    "\r\n           Group Id     : 1\r\n"
+    "\r\n           GCR          : 2\r\n"
+    "\r\n           ICTRL1_VOICE : 0Xa\r\n"
+    "\r\n           ICTRL2_VOICE : 0X3c\r\n"
+    "\r\n           ICTRL3_VOICE : 0X1\r\n"
+    "\r\n           ICTRL1_DTMF  : 0Xb\r\n"
+    "\r\n           ICTRL2_DTMF  : 0X2c\r\n"
+    "\r\n           ICTRL3_DTMF  : 0X2\r\n"
+    "\r\n           LVCS Check   : TRUE\r\n"
+    "\r\n           Low Mag      : 300\r\n"
+    "\r\n           High Mag     : 3400\r\n"
+    "\r\n";
+
+ProcessResult ReadDaa(const std::string& device, std::vector<std::string> args = {"-m:daa", "-r"}) {
+  ProcessRun run;
+  run.argv = {test::HxBinary()};
+  run.argv.insert(run.argv.end(), args.begin(), args.end());
+  run.set_environment["HX7300_DEVICE"] = device;
+  run.timeout = std::chrono::seconds(20);
+  return test::RunProcess(run);
+}
+
+TEST(DaaReadEndToEnd, InProcessEmulatorPrintsTheSettingsBlock) {
+  const ProcessResult result = ReadDaa("emulator");
+  EXPECT_EQ(result.stdout_bytes, kDefaultSettings);
+  EXPECT_EQ(result.exit_status, 0);
+}
+
+TEST(DaaReadEndToEnd, ServedEmulatorPrintsTheValuesItWasGiven) {
+  EmulatorProcess emulator(test::EmulatorBinary(),
+                           {"--daa", "group=7,gcr=255,ictrl1-voice=0xff,lvcs=0,low-mag=65535"});
+  ASSERT_TRUE(emulator.Started());
+  const ProcessResult result = ReadDaa(emulator.Address());
+  EXPECT_EQ(result.exit_status, 0);
+  std::string expected = kDefaultSettings;
+  expected.replace(expected.find("Group Id     : 1"), 16, "Group Id     : 7");
+  expected.replace(expected.find("GCR          : 2"), 16, "GCR          : 255");
+  expected.replace(expected.find("ICTRL1_VOICE : 0Xa"), 18, "ICTRL1_VOICE : 0Xff");
+  expected.replace(expected.find("LVCS Check   : TRUE"), 19, "LVCS Check   : FALSE");
+  expected.replace(expected.find("Low Mag      : 300"), 18, "Low Mag      : 65535");
+  EXPECT_EQ(result.stdout_bytes, expected);
+  // A second run finds the same device state on a new connection.
+  EXPECT_EQ(ReadDaa(emulator.Address()).stdout_bytes, expected);
+}
+
+TEST(DaaReadEndToEnd, DeviceSideFaultsEndTheReadAsTheDeviceSaid) {
+  {
+    EmulatorProcess emulator(test::EmulatorBinary(), {"--fault", "daa-bad-checksum"});
+    ASSERT_TRUE(emulator.Started());
+    const ProcessResult result = ReadDaa(emulator.Address());
+    EXPECT_EQ(result.stdout_bytes, "Checksum failed..check the USB cable connection.\r\n");
+    EXPECT_EQ(result.exit_status, 0x17);
+  }
+  {
+    EmulatorProcess emulator(test::EmulatorBinary(),
+                             {"--fault", "device-message=text:Line in use", "--fault",
+                              "extra-replies=4:13", "--fault", "daa-other-records=2"});
+    ASSERT_TRUE(emulator.Started());
+    const ProcessResult result = ReadDaa(emulator.Address());
+    EXPECT_EQ(result.stdout_bytes, "Line in use\r\n");
+    EXPECT_EQ(result.exit_status, 0);
+    // With the message shown, the next read goes past the other replies to the settings.
+    const ProcessResult next = ReadDaa(emulator.Address());
+    EXPECT_EQ(next.stdout_bytes, kDefaultSettings);
+    EXPECT_EQ(next.exit_status, 0);
+  }
+}
+
+TEST(DaaReadEndToEnd, DeviceThatCannotBeOpenedEndsTheRunWithTheReason) {
+  const ProcessResult unreachable = ReadDaa("unix:/nonexistent/hx7300.sock");
+  EXPECT_EQ(unreachable.stdout_bytes, test::ReportLine(static_cast<HRESULT>(0x8007048F)));
+  EXPECT_EQ(unreachable.exit_status, 0x8F);
+
+  const ProcessResult bogus = ReadDaa("usb3");
+  EXPECT_EQ(bogus.stdout_bytes, test::ReportLine(E_INVALIDARG));
+  EXPECT_EQ(bogus.exit_status, 0x57);
+
+  EmulatorProcess stranger(test::EmulatorBinary(), {"--device-path", "usb#vid_f0c5&pid_0001"});
+  ASSERT_TRUE(stranger.Started());
+  const ProcessResult wrong_device = ReadDaa(stranger.Address());
+  EXPECT_EQ(wrong_device.stdout_bytes, test::ReportLine(E_FAIL));
+  EXPECT_EQ(wrong_device.exit_status, 0x05);
+}
+
+TEST(DaaReadEndToEnd, LinkThatBreaksMidReadFailsTheRunWithoutHanging) {
+  // Request and status read get through; the link drops before the reply is read.
+  EmulatorProcess emulator(test::EmulatorBinary(), {"--fault", "disconnect-after=2"});
+  ASSERT_TRUE(emulator.Started());
+  const auto started = std::chrono::steady_clock::now();
+  const ProcessResult result = ReadDaa(emulator.Address());
+  EXPECT_FALSE(result.timed_out);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+  const std::string not_connected = test::ReportLine(static_cast<HRESULT>(0x8007048F));
+  EXPECT_EQ(result.stdout_bytes, not_connected + not_connected);  // reply read, status read
+  EXPECT_EQ(result.exit_status, 0x8F);
+}
+
+TEST(DaaReadEndToEnd, CommandLinesThatCannotBeUsedShowTheMainUsageScreen) {
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {}, {"-m:daa"}, {"-m:daa", "-r", "-r"}, {"-M:daa", "-r"}, {"-m:dsp", "-r"}}) {
+    const ProcessResult result = ReadDaa("emulator", args);
+    EXPECT_EQ(result.exit_status, 0);
+    EXPECT_NE(result.stdout_bytes.find("Usage: " + test::HxBinary() + " -m:<mode> -help\r\n"),
+              std::string::npos);
+  }
+  const ProcessResult help = ReadDaa("emulator", {"-m:DAA", "-HELP"});
+  EXPECT_EQ(help.exit_status, 0);
+  EXPECT_EQ(help.stdout_bytes,
+            "\r\nOrvanta HX7300 Management Utility [Version 1.0]\r\n\r\n"
+            "DAA Read Usage:" + test::HxBinary() + " -m:daa <flags>\r\n"
+            "    flags:\r\n"
+            "     -r Read current DAA settings. \r\n"
+            "\r\n");
+}
+
+}  // namespace
+}  // namespace hx
