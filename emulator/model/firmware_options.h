@@ -34,7 +34,7 @@ struct DeviceMessageFault {
   std::uint32_t code = 0xFF;  ///< E (its low byte is forced to 0xFE/0xFF) or the coded text's code
   std::uint16_t f = 0;        ///< E:F:S form only
   std::uint16_t s = 0;        ///< E:F:S form only
-  std::string text;           ///< text forms only; cut to the room the packet has
+  std::string text{};         ///< text forms only; cut to the room the packet has
 };
 
 /// A transfer the device refuses with result instead of carrying it out.
@@ -48,27 +48,28 @@ struct TransferFault {
 
 /// Faults to inject. The defaults inject none.
 struct FaultPlan {
-  bool daa_bad_checksum = false;            ///< the DAA reply's checksum is off by one
-  std::uint32_t daa_other_records = 0;      ///< DSP replies of another record type first
-  std::vector<std::uint8_t> extra_replies;  ///< replies of these opcodes queued before each answer
-  bool no_interrupts = false;               ///< replies queue silently
-  std::uint32_t drop_interrupts = 0;        ///< the first N interrupts are not raised
-  bool duplicate_interrupts = false;        ///< every interrupt is raised twice
-  std::optional<DeviceMessageFault> device_message;  ///< given by the next status read, once
-  std::vector<TransferFault> transfer_faults;
-  std::map<std::uint8_t, std::int32_t> failure_status;  ///< opcode -> Status of its replies
-  std::set<std::uint8_t> no_reply;                      ///< opcodes whose requests go unanswered
-  std::uint32_t latency_us = 0;                         ///< added to every transfer
-  std::optional<std::uint64_t> disconnect_after;        ///< the link drops after N transfers
+  bool daa_bad_checksum = false;        ///< the DAA reply's checksum is off by one
+  std::uint32_t daa_other_records = 0;  ///< DSP replies of another record type first
+  std::vector<std::uint8_t>
+      extra_replies{};                ///< replies of these opcodes queued before each answer
+  bool no_interrupts = false;         ///< replies queue silently
+  std::uint32_t drop_interrupts = 0;  ///< the first N interrupts are not raised
+  bool duplicate_interrupts = false;  ///< every interrupt is raised twice
+  std::optional<DeviceMessageFault> device_message{};  ///< given by the next status read, once
+  std::vector<TransferFault> transfer_faults{};
+  std::map<std::uint8_t, std::int32_t> failure_status{};  ///< opcode -> Status of its replies
+  std::set<std::uint8_t> no_reply{};                      ///< opcodes whose requests go unanswered
+  std::uint32_t latency_us = 0;                           ///< added to every transfer
+  std::optional<std::uint64_t> disconnect_after{};        ///< the link drops after N transfers
 };
 
 struct FirmwareOptions {
   /// What the device announces as its path; must contain the HX7300's match text to be found.
   std::string device_path = "\\\\?\\usb#vid_f0c5&pid_e1a7&mi_03#7&2f1c0a9&0&0003";
   std::string passcode = "1234";
-  std::string state_dir;  ///< empty: image slots live in memory only
-  DaaValues daa;
-  FaultPlan faults;
+  std::string state_dir{};  ///< empty: image slots live in memory only
+  DaaValues daa{};
+  FaultPlan faults{};
 };
 
 }  // namespace hx::emu

@@ -12,11 +12,11 @@
 namespace hx::test {
 
 struct ProcessRun {
-  std::vector<std::string> argv;                       ///< argv[0] is the program's path
-  std::map<std::string, std::string> set_environment;  ///< added or replaced
-  std::vector<std::string> unset_environment;          ///< removed
-  std::string stdin_bytes;                             ///< then standard input is closed
-  std::chrono::milliseconds timeout{20000};            ///< then the program is killed
+  std::vector<std::string> argv{};                       ///< argv[0] is the program's path
+  std::map<std::string, std::string> set_environment{};  ///< added or replaced
+  std::vector<std::string> unset_environment{};          ///< removed
+  std::string stdin_bytes{};                             ///< then standard input is closed
+  std::chrono::milliseconds timeout{20000};              ///< then the program is killed
 };
 
 struct ProcessResult {
