@@ -61,6 +61,16 @@ HRESULT FirmwareModel::HandleGet(std::uint8_t selector, XuBytes packet) {
   return S_OK;
 }
 
+void FirmwareModel::PostReply(const XuPacket& reply) {
+  std::uint32_t raised = 0;
+  {
+    std::lock_guard lock(mutex_);
+    queue_.Push(reply);
+    raised = faults_.InterruptsToRaise(1);
+  }
+  RaiseInterrupts(raised);
+}
+
 bool FirmwareModel::TakeDisconnect() {
   std::lock_guard lock(mutex_);
   return faults_.TakeDisconnect();

@@ -46,6 +46,10 @@ class FirmwareModel {
   /// of opcode n (all zero when none waits).
   HRESULT HandleGet(std::uint8_t selector, XuBytes packet);
 
+  /// Queues a reply that the firmware produces later, on any thread (a download's progress,
+  /// say); it raises its interrupt like any other. Must not be called from a responder.
+  void PostReply(const XuPacket& reply);
+
   const std::string& DevicePath() const { return options_.device_path; }
   const FirmwareOptions& Options() const { return options_; }
   /// The link delay every transfer carries.

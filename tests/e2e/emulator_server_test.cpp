@@ -4,6 +4,8 @@
 #include <memory>
 
 #include "device/backends.h"
+#include "device/link_frames.h"
+#include "platform/stream_socket.h"
 #include "support/process_runner.h"
 
 namespace hx {
@@ -85,6 +87,35 @@ TEST(EmulatorServer, ServesTcpOnTheChosenPortWithItsFaults) {
   link.Read(1, kHrDeviceNotConnected);
   link.channel->Close();
   EXPECT_EQ(emulator.Stop(), 0);
+}
+
+TEST(EmulatorServer, DropsAClientThatSendsAMalformedFrameAndServesTheNext) {
+  test::EmulatorProcess emulator(kEmulator, {"--device-path", "usb#vid_f0c5&pid_e1a7&mi_03#9"});
+  ASSERT_TRUE(emulator.Started());
+  StreamSocket raw;
+  ASSERT_EQ(raw.ConnectUnix(emulator.SocketPath()), S_OK);
+  link::DeviceFrameBytes hello_bytes{};
+  ASSERT_EQ(raw.ReceiveExact(hello_bytes, std::chrono::seconds(5)), S_OK);
+  link::DeviceFrame hello;
+  ASSERT_EQ(link::DecodeDeviceFrame(hello_bytes, hello), link::FrameError::kNone);
+  EXPECT_EQ(hello.kind, link::DeviceFrameKind::kHello);
+  EXPECT_EQ(link::HelloPath(hello), "usb#vid_f0c5&pid_e1a7&mi_03#9");
+
+  link::RequestFrameBytes bad = link::EncodeRequest({});
+  bad[2] = 51;
+  ASSERT_EQ(raw.SendAll(bad), S_OK);
+  link::DeviceFrameBytes after{};
+  EXPECT_EQ(raw.ReceiveExact(after, std::chrono::seconds(5)), kHrEndOfFile);
+  raw.Close();
+
+  Connection next(emulator);
+  EXPECT_EQ(next.opened, S_OK);
+  next.Read(1);
+  next.channel->Close();
+
+  test::EmulatorProcess stranger(kEmulator, {"--device-path", "usb#vid_f0c5&pid_e1a8&mi_03"});
+  ASSERT_TRUE(stranger.Started());
+  EXPECT_EQ(Connection(stranger).opened, E_FAIL);
 }
 
 TEST(EmulatorServer, HelpNamesEveryFaultAndBadOptionsAreRefused) {

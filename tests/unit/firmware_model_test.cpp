@@ -193,6 +193,19 @@ TEST(FirmwareModel, TransferFaultsRefuseTheChosenTransfersOnly) {
   EXPECT_EQ(device.Get(kDspSelector).Byte(4), kDaaRecordType);
 }
 
+TEST(FirmwareModel, PostedRepliesQueueAndRaiseTheirInterruptLikeAnswers) {
+  FirmwareOptions options;
+  options.faults.duplicate_interrupts = true;
+  CountedModel device(options);
+  XuPacket progress;
+  progress.SetOpcode(XU_OPCODE_IMGUPD_NET_INFO);
+  progress.SetByte(8, 3);
+  device.model.PostReply(progress);
+  EXPECT_EQ(device.interrupts, 2);
+  EXPECT_EQ(device.StatusList(), std::vector<std::uint8_t>{4});
+  EXPECT_EQ(device.Get(SelectorFor(XU_OPCODE_IMGUPD_NET_INFO)), progress);
+}
+
 TEST(FirmwareModel, DisconnectComesOnceAfterTheNthTransfer) {
   FirmwareOptions options;
   options.faults.disconnect_after = 2;
