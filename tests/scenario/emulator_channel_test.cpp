@@ -7,6 +7,8 @@
 #include <thread>
 #include <vector>
 
+#include "device/capture_device.h"
+#include "device/device_selection.h"
 #include "protocol/opcodes.h"
 
 namespace hx {
@@ -111,6 +113,21 @@ TEST(EmulatorChannel, RefusedTransfersReturnTheDevicesResult) {
   XuPacket packet;
   EXPECT_EQ(channel.Get(kStatusSelector, packet.Bytes()), stall);
   EXPECT_EQ(channel.Get(kStatusSelector, packet.Bytes()), S_OK);
+}
+
+TEST(EmulatorChannel, TheEmulatorDeviceSettingOpensAFreshDefaultDevice) {
+  CDuzuVideoCaptureDevice device(
+      [](std::unique_ptr<XuChannel>& channel) { return MakeChannelFor("emulator", channel); });
+  ASSERT_EQ(device.Initialize(), S_OK);
+  XuPacket request;
+  request.SetOpcode(XU_OPCODE_VDSP_RESPONSE);
+  request.SetDspRequest(1);
+  ASSERT_EQ(device.SetXU(kDspSelector, request.Bytes()), S_OK);
+  EXPECT_TRUE(Signalled(device.StatusEvent()));
+  XuPacket reply;
+  ASSERT_EQ(device.GetXU(kDspSelector, reply.Bytes()), S_OK);
+  EXPECT_EQ(reply.Byte(4), 5);
+  EXPECT_EQ(reply.Byte(6), emu::DaaValues{}.group_id);
 }
 
 }  // namespace
