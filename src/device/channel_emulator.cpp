@@ -1,8 +1,88 @@
-// SKELETON-STUB: replaced by the in-process emulator backend.
+#include "device/channel_emulator.h"
+
+#include <chrono>
+#include <thread>
+
 #include "device/backends.h"
 
 namespace hx {
-std::unique_ptr<XuChannel> MakeEmulatorChannel() {
-  return MakePlatformChannel();
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Sleeping is only accurate to tens of microseconds; the rest of a delay is spent spinning so
+// that short transfers keep their length to about a microsecond.
+constexpr auto kSpinMargin = std::chrono::microseconds(200);
+
+void WaitUntil(Clock::time_point deadline) {
+  const auto sleep_until = deadline - kSpinMargin;
+  if (Clock::now() < sleep_until) {
+    std::this_thread::sleep_until(sleep_until);
+  }
+  while (Clock::now() < deadline) {
+  }
 }
+
+}  // namespace
+
+EmulatorChannel::EmulatorChannel(std::shared_ptr<emu::FirmwareModel> model)
+    : model_(std::move(model)) {}
+
+EmulatorChannel::~EmulatorChannel() {
+  Close();
+}
+
+HRESULT EmulatorChannel::Open(CAutoResetEvent& status_event) {
+  status_event_ = &status_event;
+  model_->SetInterruptSink([event = status_event_] { event->Set(); });
+  open_ = true;
+  return S_OK;
+}
+
+template <typename Transfer>
+HRESULT EmulatorChannel::Carry(Transfer&& transfer) {
+  if (!open_) {
+    return kHrDeviceNotReady;
+  }
+  if (broken_) {
+    return kHrDeviceNotConnected;
+  }
+  HRESULT hr;
+  {
+    std::lock_guard bus(bus_mutex_);
+    const auto deadline = Clock::now() + model_->TransferLatency();
+    hr = transfer();
+    WaitUntil(deadline);
+  }
+  if (model_->TakeDisconnect()) {
+    Break();
+  }
+  return hr;
+}
+
+HRESULT EmulatorChannel::Set(std::uint8_t selector, XuConstBytes packet) {
+  return Carry([&] { return model_->HandleSet(selector, packet); });
+}
+
+HRESULT EmulatorChannel::Get(std::uint8_t selector, XuBytes packet) {
+  return Carry([&] { return model_->HandleGet(selector, packet); });
+}
+
+void EmulatorChannel::Break() {
+  if (!broken_.exchange(true)) {
+    // As when a real link drops: a loop waiting for an interrupt goes on to meet the failure.
+    status_event_->Set();
+  }
+}
+
+void EmulatorChannel::Close() {
+  if (open_.exchange(false)) {
+    model_->SetInterruptSink({});
+  }
+}
+
+std::unique_ptr<XuChannel> MakeEmulatorChannel() {
+  return std::make_unique<EmulatorChannel>(std::make_shared<emu::FirmwareModel>());
+}
+
 }  // namespace hx

@@ -1,0 +1,118 @@
+#include "model/firmware_model.h"
+
+#include <algorithm>
+
+#include "model/dsp_responder.h"
+#include "protocol/opcodes.h"
+
+namespace hx::emu {
+namespace {
+
+std::uint8_t OpcodeOf(std::uint8_t selector) {
+  return static_cast<std::uint8_t>(selector - 1);
+}
+
+}  // namespace
+
+FirmwareModel::FirmwareModel(FirmwareOptions options)
+    : options_(std::move(options)), faults_(options_.faults) {
+  responders_[XU_OPCODE_VDSP_RESPONSE] =
+      std::make_unique<DspResponder>(options_.daa, options_.faults);
+}
+
+void FirmwareModel::SetInterruptSink(std::function<void()> sink) {
+  std::lock_guard lock(mutex_);
+  sink_ = std::move(sink);
+}
+
+HRESULT FirmwareModel::HandleSet(std::uint8_t selector, XuConstBytes packet) {
+  std::uint32_t raised = 0;
+  {
+    std::lock_guard lock(mutex_);
+    if (const auto failure = faults_.TransferFailure(TransferFault::Direction::kSet, selector)) {
+      return *failure;
+    }
+    const XuPacket request = XuPacket::FromBytes(packet);
+    received_.push_back({selector, request});
+    const std::uint8_t opcode = OpcodeOf(selector);
+    const auto responder = responders_.find(opcode);
+    if (responder != responders_.end()) {
+      std::vector<XuPacket> replies;
+      responder->second->Answer(request, replies);
+      raised = QueueReplies(opcode, replies);
+    }
+  }
+  RaiseInterrupts(raised);
+  return S_OK;
+}
+
+HRESULT FirmwareModel::HandleGet(std::uint8_t selector, XuBytes packet) {
+  std::lock_guard lock(mutex_);
+  if (const auto failure = faults_.TransferFailure(TransferFault::Direction::kGet, selector)) {
+    return *failure;
+  }
+  XuPacket reply;
+  if (selector == kStatusSelector) {
+    reply = faults_.TakeDeviceMessage().value_or(queue_.StatusPacket());
+  } else {
+    reply = queue_.Take(OpcodeOf(selector)).value_or(XuPacket());
+  }
+  std::ranges::copy(reply.Bytes(), packet.begin());
+  return S_OK;
+}
+
+void FirmwareModel::PostReply(const XuPacket& reply) {
+  std::uint32_t raised = 0;
+  {
+    std::lock_guard lock(mutex_);
+    queue_.Push(reply);
+    raised = faults_.InterruptsToRaise(1);
+  }
+  RaiseInterrupts(raised);
+}
+
+bool FirmwareModel::TakeDisconnect() {
+  std::lock_guard lock(mutex_);
+  return faults_.TakeDisconnect();
+}
+
+std::vector<ReceivedSet> FirmwareModel::ReceivedSets() const {
+  std::lock_guard lock(mutex_);
+  return received_;
+}
+
+std::uint32_t FirmwareModel::QueueReplies(std::uint8_t opcode, std::vector<XuPacket>& replies) {
+  const FaultPlan& plan = options_.faults;
+  if (plan.no_reply.contains(opcode) || replies.empty()) {
+    return 0;
+  }
+  std::uint32_t queued = 0;
+  for (const std::uint8_t extra : plan.extra_replies) {
+    XuPacket noise;
+    noise.SetOpcode(extra);
+    queue_.Push(noise);
+    ++queued;
+  }
+  const auto status = plan.failure_status.find(opcode);
+  for (XuPacket& reply : replies) {
+    if (status != plan.failure_status.end()) {
+      reply.SetStatus(status->second);
+    }
+    queue_.Push(reply);
+    ++queued;
+  }
+  return faults_.InterruptsToRaise(queued);
+}
+
+void FirmwareModel::RaiseInterrupts(std::uint32_t raised) {
+  std::function<void()> sink;
+  {
+    std::lock_guard lock(mutex_);
+    sink = sink_;
+  }
+  for (std::uint32_t i = 0; sink && i < raised; ++i) {
+    sink();
+  }
+}
+
+}  // namespace hx::emu

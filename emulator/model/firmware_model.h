@@ -1,0 +1,77 @@
+#pragma once
+// The virtual HX7300's firmware: the device side of every exchange, behind the two transfers
+// of the extension unit and its status interrupt. Used in-process by the emulator backend and
+// served over the virtual device link by hx7300-emulator.
+//
+// Thread-safe: every call takes the model's lock. The interrupt sink is called without it.
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "model/fault_injector.h"
+#include "model/firmware_options.h"
+#include "model/reply_queue.h"
+#include "model/responder.h"
+#include "platform/hresult.h"
+#include "protocol/xu_packet.h"
+
+namespace hx::emu {
+
+/// A packet written to the device, as it arrived.
+struct ReceivedSet {
+  std::uint8_t selector;
+  XuPacket packet;
+};
+
+class FirmwareModel {
+ public:
+  explicit FirmwareModel(FirmwareOptions options = {});
+  FirmwareModel(const FirmwareModel&) = delete;
+  FirmwareModel& operator=(const FirmwareModel&) = delete;
+
+  /// Called once per status interrupt the device raises, on the thread of the transfer that
+  /// caused it. An empty sink drops them.
+  void SetInterruptSink(std::function<void()> sink);
+
+  /// A SetXU: the request is handed to its opcode's responder (selector - 1) and every reply it
+  /// answers with is queued and raises one interrupt. S_OK, or a refusal the fault plan gives.
+  HRESULT HandleSet(std::uint8_t selector, XuConstBytes packet);
+  /// A GetXU: selector 1 gives the status packet; selector n + 1 takes the oldest waiting reply
+  /// of opcode n (all zero when none waits).
+  HRESULT HandleGet(std::uint8_t selector, XuBytes packet);
+
+  /// Queues a reply that the firmware produces later, on any thread (a download's progress,
+  /// say); it raises its interrupt like any other. Must not be called from a responder.
+  void PostReply(const XuPacket& reply);
+
+  const std::string& DevicePath() const { return options_.device_path; }
+  const FirmwareOptions& Options() const { return options_; }
+  /// The link delay every transfer carries.
+  std::chrono::microseconds TransferLatency() const {
+    return std::chrono::microseconds(options_.faults.latency_us);
+  }
+  /// True once, after the transfer at which the device drops its link.
+  bool TakeDisconnect();
+  /// Every packet written to the device so far, oldest first.
+  std::vector<ReceivedSet> ReceivedSets() const;
+
+ private:
+  std::uint32_t QueueReplies(std::uint8_t opcode, std::vector<XuPacket>& replies);
+  void RaiseInterrupts(std::uint32_t raised);
+
+  const FirmwareOptions options_;
+  mutable std::mutex mutex_;
+  FaultInjector faults_;
+  ReplyQueue queue_;
+  std::map<std::uint8_t, std::unique_ptr<Responder>> responders_;
+  std::function<void()> sink_;
+  std::vector<ReceivedSet> received_;
+};
+
+}  // namespace hx::emu

@@ -1,0 +1,111 @@
+#include "server/cli_options.h"
+
+#include <charconv>
+
+#include "device/link_frames.h"
+#include "model/option_text.h"
+
+namespace hx::emu {
+namespace {
+
+bool ParseListen(std::string_view text, ServerOptions& options) {
+  if (text.starts_with("unix:") && text.size() > 5) {
+    options.kind = ServerOptions::Kind::kUnix;
+    options.path = std::string(text.substr(5));
+    return true;
+  }
+  if (!text.starts_with("tcp:")) {
+    return false;
+  }
+  text.remove_prefix(4);
+  const std::size_t colon = text.rfind(':');
+  if (colon == std::string_view::npos || colon == 0) {
+    return false;
+  }
+  const std::string_view port = text.substr(colon + 1);
+  const auto [end, error] = std::from_chars(port.data(), port.data() + port.size(), options.port);
+  options.kind = ServerOptions::Kind::kTcp;
+  options.host = std::string(text.substr(0, colon));
+  return !port.empty() && error == std::errc() && end == port.data() + port.size();
+}
+
+// Applies one option that takes a value; false when the value is refused.
+bool ApplyOption(std::string_view name, const std::string& value, ServerOptions& options,
+                 std::string& error) {
+  FirmwareOptions& firmware = options.firmware;
+  if (name == "--listen") {
+    if (!ParseListen(value, options)) {
+      error = "bad --listen address '" + value + "'";
+      return false;
+    }
+    return true;
+  }
+  if (name == "--passcode") {
+    firmware.passcode = value;
+  } else if (name == "--state-dir") {
+    firmware.state_dir = value;
+  } else if (name == "--device-path") {
+    if (value.size() > link::kMaxDevicePath) {
+      error = "--device-path is longer than the link carries";
+      return false;
+    }
+    firmware.device_path = value;
+  } else if (name == "--daa") {
+    return ApplyDaaText(value, firmware.daa, error);
+  } else if (name == "--fault") {
+    return ApplyFaultText(value, firmware.faults, error);
+  } else {
+    error = "unknown option '" + std::string(name) + "'";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+CliOutcome ParseServerCommandLine(const std::vector<std::string>& args, ServerOptions& options,
+                                  std::string& error) {
+  bool listen_given = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& name = args[i];
+    if (name == "--help" || name == "-h") {
+      return CliOutcome::kHelp;
+    }
+    if (i + 1 == args.size()) {
+      error = "option '" + name + "' needs a value";
+      return CliOutcome::kRefused;
+    }
+    if (!ApplyOption(name, args[++i], options, error)) {
+      return CliOutcome::kRefused;
+    }
+    listen_given = listen_given || name == "--listen";
+  }
+  if (!listen_given) {
+    error = "--listen is required";
+    return CliOutcome::kRefused;
+  }
+  return CliOutcome::kRun;
+}
+
+std::string ServerHelpText() {
+  std::string text =
+      "Usage: hx7300-emulator --listen unix:PATH|tcp:ADDRESS:PORT [options]\n"
+      "\n"
+      "Serves a virtual HX7300 over the virtual device link, one client at a time, until\n"
+      "interrupted. Port 0 lets the system choose; the address actually used is printed.\n"
+      "\n"
+      "Options:\n"
+      "  --listen ADDR         where to listen (required)\n"
+      "  --passcode TEXT       the device passcode (default 1234)\n"
+      "  --state-dir DIR       keep the image slots as files in DIR\n"
+      "  --device-path TEXT    the device path announced to clients\n"
+      "  --daa KEY=V[,KEY=V]   DAA settings: group, record3, gcr, ictrl1-voice, ictrl2-voice,\n"
+      "                        ictrl3-voice, ictrl1-dtmf, ictrl2-dtmf, ictrl3-dtmf, lvcs,\n"
+      "                        low-mag, high-mag\n"
+      "  --fault NAME[=VALUE]  inject a fault; may be repeated:\n";
+  text += FaultHelpText();
+  text += "  --help                this text\n";
+  return text;
+}
+
+}  // namespace hx::emu

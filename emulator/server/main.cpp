@@ -1,0 +1,65 @@
+// hx7300-emulator: a virtual HX7300 served over the virtual device link.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "model/firmware_model.h"
+#include "platform/stop_signal.h"
+#include "platform/stream_socket.h"
+#include "server/cli_options.h"
+#include "server/link_server.h"
+
+namespace {
+
+HRESULT Listen(const hx::emu::ServerOptions& options, hx::ListeningSocket& listener,
+               std::string& where) {
+  if (options.kind == hx::emu::ServerOptions::Kind::kUnix) {
+    where = "unix:" + options.path;
+    return listener.ListenUnix(options.path);
+  }
+  const HRESULT hr = listener.ListenTcp(options.host, options.port);
+  where = "tcp:" + options.host + ":" + std::to_string(listener.Port());
+  return hr;
+}
+
+int Run(const hx::emu::ServerOptions& options) {
+  if (FAILED(hx::InstallStopSignal())) {
+    std::fprintf(stderr, "hx7300-emulator: cannot handle termination signals\n");
+    return 1;
+  }
+  hx::emu::FirmwareModel model(options.firmware);
+  hx::ListeningSocket listener;
+  std::string where;
+  const HRESULT hr = Listen(options, listener, where);
+  if (FAILED(hr)) {
+    std::fprintf(stderr, "hx7300-emulator: cannot listen on %s (0x%08X)\n", where.c_str(),
+                 static_cast<unsigned>(hr));
+    return 1;
+  }
+  // Whoever started the emulator waits for this line before connecting.
+  std::printf("hx7300-emulator listening on %s\n", where.c_str());
+  std::fflush(stdout);
+  const HRESULT served = hx::emu::ServeClients(listener, model, hx::StopRequested);
+  listener.Close();
+  return SUCCEEDED(served) ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  hx::emu::ServerOptions options;
+  std::string error;
+  switch (hx::emu::ParseServerCommandLine(args, options, error)) {
+    case hx::emu::CliOutcome::kHelp:
+      std::fputs(hx::emu::ServerHelpText().c_str(), stdout);
+      return 0;
+    case hx::emu::CliOutcome::kRefused:
+      std::fprintf(stderr, "hx7300-emulator: %s\n%s", error.c_str(),
+                   hx::emu::ServerHelpText().c_str());
+      return 2;
+    case hx::emu::CliOutcome::kRun:
+      break;
+  }
+  return Run(options);
+}

@@ -1,0 +1,138 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "device/backends.h"
+#include "device/link_frames.h"
+#include "platform/stream_socket.h"
+#include "support/process_runner.h"
+
+namespace hx {
+namespace {
+
+const std::string kEmulator = std::string(HX7300_BINARY_DIR) + "/hx7300-emulator";
+
+// One connection to a running emulator.
+struct Connection {
+  explicit Connection(const LinkAddress& address) : channel(MakeLinkChannel(address)) {
+    opened = channel->Open(event);
+  }
+  explicit Connection(const test::EmulatorProcess& emulator)
+      : Connection(LinkAddress{LinkAddress::Kind::kUnix, emulator.SocketPath(), "", 0}) {}
+  HRESULT RequestDaa() {
+    XuPacket request;
+    request.SetLength(1);
+    request.SetOpcode(15);
+    request.SetArg0(1);
+    request.SetDspRequest(1);
+    return channel->Set(16, request.Bytes());
+  }
+  XuPacket Read(std::uint8_t selector, HRESULT expected = S_OK) {
+    XuPacket packet;
+    EXPECT_EQ(channel->Get(selector, packet.Bytes()), expected);
+    return packet;
+  }
+  CAutoResetEvent event;
+  std::unique_ptr<XuChannel> channel;
+  HRESULT opened;
+};
+
+TEST(EmulatorServer, KeepsTheDeviceStateAcrossConnectionsAndStopsOnTermination) {
+  test::EmulatorProcess emulator(kEmulator, {"--daa", "group=9,low-mag=0x1234"});
+  ASSERT_TRUE(emulator.Started());
+  EXPECT_EQ(emulator.ListeningLine(), "hx7300-emulator listening on " + emulator.Address() + "\n");
+  {
+    Connection first(emulator);
+    ASSERT_EQ(first.opened, S_OK);
+    ASSERT_EQ(first.RequestDaa(), S_OK);
+    EXPECT_EQ(first.event.Wait(5000).outcome, WaitOutcome::kSignalled);
+    first.channel->Close();
+  }
+  Connection second(emulator);
+  ASSERT_EQ(second.opened, S_OK);
+  const XuPacket status = second.Read(1);
+  EXPECT_EQ(status.Byte(0), 1);
+  EXPECT_EQ(status.Byte(4), 15);
+  const XuPacket reply = second.Read(16);
+  EXPECT_EQ(reply.Byte(4), 5);
+  EXPECT_EQ(reply.Byte(6), 9);
+  EXPECT_EQ(reply.U16(16), 0x1234);
+  second.channel->Close();
+
+  EXPECT_TRUE(std::filesystem::exists(emulator.SocketPath()));
+  EXPECT_EQ(emulator.Stop(), 0);
+  EXPECT_FALSE(std::filesystem::exists(emulator.SocketPath()));
+}
+
+TEST(EmulatorServer, ServesTcpOnTheChosenPortWithItsFaults) {
+  test::EmulatorProcess emulator(
+      kEmulator, {"--listen", "tcp:127.0.0.1:0", "--fault", "fail-get=1:0x8007001F:1", "--fault",
+                  "disconnect-after=3"});
+  ASSERT_TRUE(emulator.Started());
+  const std::string line = emulator.ListeningLine();
+  const std::string prefix = "hx7300-emulator listening on tcp:127.0.0.1:";
+  ASSERT_TRUE(line.starts_with(prefix)) << line;
+  const int port = std::stoi(line.substr(prefix.size()));
+  ASSERT_GT(port, 0);
+
+  Connection link(
+      LinkAddress{LinkAddress::Kind::kTcp, "", "127.0.0.1", static_cast<std::uint16_t>(port)});
+  ASSERT_EQ(link.opened, S_OK);
+  link.Read(1, static_cast<HRESULT>(0x8007001Fu));
+  link.Read(1);
+  link.Read(1);
+  // The device drops the link after its third transfer.
+  EXPECT_EQ(link.event.Wait(5000).outcome, WaitOutcome::kSignalled);
+  link.Read(1, kHrDeviceNotConnected);
+  link.channel->Close();
+  EXPECT_EQ(emulator.Stop(), 0);
+}
+
+TEST(EmulatorServer, DropsAClientThatSendsAMalformedFrameAndServesTheNext) {
+  test::EmulatorProcess emulator(kEmulator, {"--device-path", "usb#vid_f0c5&pid_e1a7&mi_03#9"});
+  ASSERT_TRUE(emulator.Started());
+  StreamSocket raw;
+  ASSERT_EQ(raw.ConnectUnix(emulator.SocketPath()), S_OK);
+  link::DeviceFrameBytes hello_bytes{};
+  ASSERT_EQ(raw.ReceiveExact(hello_bytes, std::chrono::seconds(5)), S_OK);
+  link::DeviceFrame hello;
+  ASSERT_EQ(link::DecodeDeviceFrame(hello_bytes, hello), link::FrameError::kNone);
+  EXPECT_EQ(hello.kind, link::DeviceFrameKind::kHello);
+  EXPECT_EQ(link::HelloPath(hello), "usb#vid_f0c5&pid_e1a7&mi_03#9");
+
+  link::RequestFrameBytes bad = link::EncodeRequest({});
+  bad[2] = 51;
+  ASSERT_EQ(raw.SendAll(bad), S_OK);
+  link::DeviceFrameBytes after{};
+  EXPECT_EQ(raw.ReceiveExact(after, std::chrono::seconds(5)), kHrEndOfFile);
+  raw.Close();
+
+  Connection next(emulator);
+  EXPECT_EQ(next.opened, S_OK);
+  next.Read(1);
+  next.channel->Close();
+
+  test::EmulatorProcess stranger(kEmulator, {"--device-path", "usb#vid_f0c5&pid_e1a8&mi_03"});
+  ASSERT_TRUE(stranger.Started());
+  EXPECT_EQ(Connection(stranger).opened, E_FAIL);
+}
+
+TEST(EmulatorServer, HelpNamesEveryFaultAndBadOptionsAreRefused) {
+  const test::ProcessResult help = test::RunProcess({.argv = {kEmulator, "--help"}});
+  EXPECT_EQ(help.exit_status, 0);
+  for (const char* name :
+       {"daa-bad-checksum", "daa-other-records=", "extra-replies=", "no-interrupts",
+        "drop-interrupts=", "duplicate-interrupts", "device-message=", "fail-set=", "fail-get=",
+        "failure-status=", "no-reply=", "latency-us=", "disconnect-after="}) {
+    EXPECT_NE(help.stdout_bytes.find(name), std::string::npos) << name;
+  }
+  const test::ProcessResult bad =
+      test::RunProcess({.argv = {kEmulator, "--listen", "unix:/tmp/x", "--fault", "melt"}});
+  EXPECT_EQ(bad.exit_status, 2);
+  EXPECT_TRUE(bad.stderr_bytes.starts_with("hx7300-emulator: bad fault 'melt'\n"));
+  EXPECT_EQ(bad.stdout_bytes, "");
+}
+
+}  // namespace
+}  // namespace hx

@@ -1,0 +1,241 @@
+#include "support/process_runner.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <thread>
+
+extern char** environ;
+
+namespace hx::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Pipe {
+  int read_end = -1;
+  int write_end = -1;
+  bool Open() {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) {
+      return false;
+    }
+    read_end = fds[0];
+    write_end = fds[1];
+    return true;
+  }
+};
+
+void CloseFd(int& fd) {
+  if (fd >= 0) {
+    ::close(fd);
+    fd = -1;
+  }
+}
+
+std::vector<std::string> Environment(const ProcessRun& run) {
+  std::map<std::string, std::string> merged;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    const std::string text(*entry);
+    const std::size_t equals = text.find('=');
+    merged[text.substr(0, equals)] = equals == std::string::npos ? "" : text.substr(equals + 1);
+  }
+  for (const std::string& name : run.unset_environment) {
+    merged.erase(name);
+  }
+  for (const auto& [name, value] : run.set_environment) {
+    merged[name] = value;
+  }
+  std::vector<std::string> environment;
+  for (const auto& [name, value] : merged) {
+    environment.push_back(name + "=" + value);
+  }
+  return environment;
+}
+
+std::vector<char*> Pointers(std::vector<std::string>& texts) {
+  std::vector<char*> pointers;
+  for (std::string& text : texts) {
+    pointers.push_back(text.data());
+  }
+  pointers.push_back(nullptr);
+  return pointers;
+}
+
+// Starts argv[0] with the given pipe ends as its standard streams (-1: inherited).
+pid_t Spawn(std::vector<std::string> argv, std::vector<std::string> environment, int in, int out,
+            int err) {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  const int targets[] = {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO};
+  const int sources[] = {in, out, err};
+  for (int i = 0; i < 3; ++i) {
+    if (sources[i] >= 0) {
+      posix_spawn_file_actions_adddup2(&actions, sources[i], targets[i]);
+    }
+  }
+  std::vector<char*> args = Pointers(argv);
+  std::vector<char*> env = Pointers(environment);
+  pid_t pid = -1;
+  if (argv.empty() ||
+      ::posix_spawn(&pid, args[0], &actions, nullptr, args.data(), env.data()) != 0) {
+    pid = -1;
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
+
+void RecordExit(int status, ProcessResult& result) {
+  if (WIFEXITED(status)) {
+    result.exit_status = WEXITSTATUS(status);
+  } else if (WIFSIGNALED(status)) {
+    result.signal = WTERMSIG(status);
+  }
+}
+
+// Moves bytes between the child's pipes until both outputs end or the deadline passes.
+bool Pump(const ProcessRun& run, int& in, int& out, int& err, ProcessResult& result) {
+  const auto deadline = Clock::now() + run.timeout;
+  std::size_t written = 0;
+  while (out >= 0 || err >= 0) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    if (left.count() <= 0) {
+      return false;
+    }
+    pollfd fds[3] = {{out, POLLIN, 0}, {err, POLLIN, 0}, {in, POLLOUT, 0}};
+    if (::poll(fds, 3, static_cast<int>(left.count())) < 0 && errno != EINTR) {
+      return false;
+    }
+    char buffer[4096];
+    int* const readers[] = {&out, &err};
+    std::string* const sinks[] = {&result.stdout_bytes, &result.stderr_bytes};
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].revents == 0) continue;
+      const ssize_t n = ::read(*readers[i], buffer, sizeof(buffer));
+      if (n > 0) {
+        sinks[i]->append(buffer, static_cast<std::size_t>(n));
+      } else if (n == 0 || errno != EINTR) {
+        CloseFd(*readers[i]);
+      }
+    }
+    if (fds[2].revents != 0) {
+      const ssize_t n =
+          ::write(in, run.stdin_bytes.data() + written, run.stdin_bytes.size() - written);
+      written += n > 0 ? static_cast<std::size_t>(n) : 0;
+      if (n < 0 || written == run.stdin_bytes.size()) {
+        CloseFd(in);
+      }
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+ProcessResult RunProcess(const ProcessRun& run) {
+  // A program that ends without reading its input must not take the test with it.
+  ::signal(SIGPIPE, SIG_IGN);
+  ProcessResult result;
+  Pipe in, out, err;
+  if (!in.Open() || !out.Open() || !err.Open()) {
+    return result;
+  }
+  const pid_t pid = Spawn(run.argv, Environment(run), in.read_end, out.write_end, err.write_end);
+  CloseFd(in.read_end);
+  CloseFd(out.write_end);
+  CloseFd(err.write_end);
+  if (run.stdin_bytes.empty()) {
+    CloseFd(in.write_end);
+  } else {
+    ::fcntl(in.write_end, F_SETFL, O_NONBLOCK);
+  }
+  result.started = pid > 0;
+  const bool finished =
+      result.started && Pump(run, in.write_end, out.read_end, err.read_end, result);
+  CloseFd(in.write_end);
+  CloseFd(out.read_end);
+  CloseFd(err.read_end);
+  if (!result.started) {
+    return result;
+  }
+  if (!finished) {
+    result.timed_out = true;
+    ::kill(pid, SIGKILL);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  RecordExit(status, result);
+  return result;
+}
+
+EmulatorProcess::EmulatorProcess(const std::string& binary, std::vector<std::string> extra_args) {
+  std::string pattern = (std::filesystem::temp_directory_path() / "hx7300-emu-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) {
+    return;
+  }
+  directory_ = pattern;
+  socket_path_ = directory_ + "/device.sock";
+  address_ = "unix:" + socket_path_;
+  std::vector<std::string> argv = {binary, "--listen", address_};
+  argv.insert(argv.end(), extra_args.begin(), extra_args.end());
+  Pipe out;
+  if (!out.Open()) {
+    return;
+  }
+  ProcessRun run;
+  pid_ = Spawn(argv, Environment(run), -1, out.write_end, -1);
+  CloseFd(out.write_end);
+  stdout_fd_ = out.read_end;
+  const auto deadline = Clock::now() + std::chrono::seconds(10);
+  while (pid_ > 0 && !listening_line_.ends_with('\n') && Clock::now() < deadline) {
+    pollfd entry{stdout_fd_, POLLIN, 0};
+    char c = 0;
+    if (::poll(&entry, 1, 100) > 0 && ::read(stdout_fd_, &c, 1) != 1) {
+      break;
+    }
+    if (c != 0) {
+      listening_line_.push_back(c);
+    }
+  }
+  started_ = listening_line_.find("listening") != std::string::npos;
+}
+
+int EmulatorProcess::Stop() {
+  if (pid_ > 0) {
+    ::kill(pid_, SIGTERM);
+    ProcessResult result;
+    int status = 0;
+    const auto deadline = Clock::now() + std::chrono::seconds(5);
+    while (::waitpid(pid_, &status, WNOHANG) == 0) {
+      if (Clock::now() > deadline) {
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, &status, 0);
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    RecordExit(status, result);
+    exit_status_ = result.exit_status;
+    pid_ = -1;
+  }
+  CloseFd(stdout_fd_);
+  return exit_status_;
+}
+
+EmulatorProcess::~EmulatorProcess() {
+  Stop();
+  if (!directory_.empty()) {
+    std::error_code ignored;
+    std::filesystem::remove_all(directory_, ignored);
+  }
+}
+
+}  // namespace hx::test

@@ -1,0 +1,66 @@
+#pragma once
+// Runs programs for end-to-end tests (POSIX): one run to completion with its output captured,
+// or an hx7300-emulator kept in the background for the length of a test.
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace hx::test {
+
+struct ProcessRun {
+  std::vector<std::string> argv{};                       ///< argv[0] is the program's path
+  std::map<std::string, std::string> set_environment{};  ///< added or replaced
+  std::vector<std::string> unset_environment{};          ///< removed
+  std::string stdin_bytes{};                             ///< then standard input is closed
+  std::chrono::milliseconds timeout{20000};              ///< then the program is killed
+};
+
+struct ProcessResult {
+  bool started = false;    ///< false: the program could not be run at all
+  bool timed_out = false;  ///< killed at the time limit
+  int exit_status = -1;    ///< the exit status, or -1 when it ended by a signal
+  int signal = 0;          ///< the signal that ended it, if any
+  std::string stdout_bytes;
+  std::string stderr_bytes;
+};
+
+/// Runs a program to its end (or its time limit), feeding stdin and capturing both outputs.
+ProcessResult RunProcess(const ProcessRun& run);
+
+/// An hx7300-emulator listening on a fresh Unix socket in its own temporary directory, from
+/// construction until Stop or destruction.
+class EmulatorProcess {
+ public:
+  /// Starts binary (the path of hx7300-emulator) with --listen and extra_args and waits for
+  /// its "listening" line. Started() tells whether that line came.
+  explicit EmulatorProcess(const std::string& binary, std::vector<std::string> extra_args = {});
+  ~EmulatorProcess();
+  EmulatorProcess(const EmulatorProcess&) = delete;
+  EmulatorProcess& operator=(const EmulatorProcess&) = delete;
+
+  bool Started() const { return started_; }
+  /// The value for HX7300_DEVICE: "unix:<socket path>".
+  const std::string& Address() const { return address_; }
+  const std::string& SocketPath() const { return socket_path_; }
+  /// The line it printed when it began listening.
+  const std::string& ListeningLine() const { return listening_line_; }
+  /// Sends SIGTERM and waits (killing it after 5 s); returns its ProcessResult-style exit
+  /// status (-1 when it ended by a signal). Later calls return the same.
+  int Stop();
+
+ private:
+  pid_t pid_ = -1;
+  int stdout_fd_ = -1;
+  bool started_ = false;
+  int exit_status_ = -1;
+  std::string directory_;
+  std::string socket_path_;
+  std::string address_;
+  std::string listening_line_;
+};
+
+}  // namespace hx::test

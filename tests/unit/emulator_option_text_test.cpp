@@ -1,0 +1,69 @@
+#include "model/option_text.h"
+
+#include <gtest/gtest.h>
+
+namespace hx::emu {
+namespace {
+
+TEST(EmulatorOptionText, DaaSettingsTakeDecimalAndHexadecimal) {
+  DaaValues values;
+  std::string error;
+  ASSERT_TRUE(ApplyDaaText("group=7,ictrl1-voice=0x0a,low-mag=0x1234,high-mag=65535,lvcs=0", values,
+                           error));
+  EXPECT_EQ(values.group_id, 7);
+  EXPECT_EQ(values.ictrl1_voice, 0x0A);
+  EXPECT_EQ(values.low_mag, 0x1234);
+  EXPECT_EQ(values.high_mag, 65535);
+  EXPECT_EQ(values.lvcs_check, 0);
+
+  EXPECT_FALSE(ApplyDaaText("gcr=256", values, error));
+  EXPECT_EQ(error, "bad DAA setting 'gcr=256'");
+  EXPECT_FALSE(ApplyDaaText("colour=1", values, error));
+  EXPECT_FALSE(ApplyDaaText("gcr", values, error));
+  EXPECT_FALSE(ApplyDaaText("gcr=", values, error));
+}
+
+TEST(EmulatorOptionText, EveryFaultNameFillsItsPartOfThePlan) {
+  FaultPlan plan;
+  std::string error;
+  for (const char* text :
+       {"daa-bad-checksum", "daa-other-records=2", "extra-replies=4:13", "no-interrupts",
+        "drop-interrupts=3", "duplicate-interrupts", "device-message=coded:0x1F:line down",
+        "fail-set=16:0x8007001F:2", "fail-get=1:0x80070015", "failure-status=13:0x80004005",
+        "no-reply=15", "latency-us=100", "disconnect-after=5"}) {
+    EXPECT_TRUE(ApplyFaultText(text, plan, error)) << text;
+  }
+  EXPECT_TRUE(plan.daa_bad_checksum);
+  EXPECT_EQ(plan.daa_other_records, 2u);
+  EXPECT_EQ(plan.extra_replies, (std::vector<std::uint8_t>{4, 13}));
+  EXPECT_TRUE(plan.no_interrupts);
+  EXPECT_EQ(plan.drop_interrupts, 3u);
+  EXPECT_TRUE(plan.duplicate_interrupts);
+  ASSERT_TRUE(plan.device_message);
+  EXPECT_EQ(plan.device_message->form, DeviceMessageFault::Form::kCodedText);
+  EXPECT_EQ(plan.device_message->code, 0x1Fu);
+  EXPECT_EQ(plan.device_message->text, "line down");
+  ASSERT_EQ(plan.transfer_faults.size(), 2u);
+  EXPECT_EQ(plan.transfer_faults[0].direction, TransferFault::Direction::kSet);
+  EXPECT_EQ(plan.transfer_faults[0].selector, 16);
+  EXPECT_EQ(plan.transfer_faults[0].result, static_cast<std::int32_t>(0x8007001Fu));
+  EXPECT_EQ(plan.transfer_faults[0].nth, 2u);
+  EXPECT_EQ(plan.transfer_faults[1].nth, 0u);
+  EXPECT_TRUE(plan.no_reply.contains(15));
+  EXPECT_EQ(plan.latency_us, 100u);
+  EXPECT_EQ(plan.disconnect_after, 5u);
+}
+
+TEST(EmulatorOptionText, RefusedFaultsSayWhich) {
+  FaultPlan plan;
+  std::string error;
+  for (const char* text : {"no-such-fault", "latency-us", "latency-us=x", "no-interrupts=1",
+                           "fail-set=16", "fail-set=300:1", "device-message=morse:1",
+                           "device-message=efs:1:2", "extra-replies=4:", "failure-status=13"}) {
+    EXPECT_FALSE(ApplyFaultText(text, plan, error)) << text;
+    EXPECT_EQ(error, "bad fault '" + std::string(text) + "'");
+  }
+}
+
+}  // namespace
+}  // namespace hx::emu
