@@ -1,6 +1,7 @@
 #include "console/code_page_1252.h"
 
 #include <array>
+#include <type_traits>
 
 namespace hx {
 namespace {
@@ -22,7 +23,7 @@ bool IsInHighRange(std::uint32_t value) {
 }  // namespace
 
 std::optional<std::uint8_t> EncodeCp1252(wchar_t ch) {
-  const auto value = static_cast<std::uint32_t>(ch);
+  const auto value = static_cast<std::uint32_t>(static_cast<std::make_unsigned_t<wchar_t>>(ch));
   if (value <= 0xFF && !IsInHighRange(value)) {
     return static_cast<std::uint8_t>(value);
   }

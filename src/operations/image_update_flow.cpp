@@ -1,4 +1,3 @@
-#include <memory>
 #include <new>
 
 #include "app/option_parsers.h"
@@ -32,15 +31,14 @@ class TransferReplyJudge final : public ReplyJudge {
       Console().WriteNarrow("Image Update completed.\r\n");
       return ReplyVerdict::Finish(read_result);
     }
-    std::unique_ptr<XuPacket> copy(new (std::nothrow) XuPacket(reply));
-    if (!copy) {
+    // The copy belongs to the worker once posted; until then, and if posting fails, to us.
+    auto* copy = new (std::nothrow) XuPacket(reply);
+    if (copy == nullptr) {
       return ReplyVerdict::Drop();
     }
-    const HRESULT hr = update_.PostXU(copy.get());
-    if (FAILED(hr)) {
+    if (const HRESULT hr = update_.PostXU(copy); FAILED(hr)) {
       ReportError("CImageUpdate::PostXU() failed!", hr);
-    } else {
-      copy.release();  // the worker owns it now
+      delete copy;
     }
     return ReplyVerdict::Drop();
   }

@@ -20,7 +20,7 @@
 namespace hx {
 namespace {
 
-constexpr std::size_t kWindowSize = 64 * 1024;
+constexpr std::size_t kWindowSize = std::size_t{64} * 1024;
 
 bool NarrowPath(const wchar_t* path, std::string& narrow) {
   std::mbstate_t state{};
