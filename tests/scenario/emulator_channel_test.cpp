@@ -34,7 +34,7 @@ bool Signalled(CAutoResetEvent& event) {
 TEST(EmulatorChannel, CarriesTheDaaExchangeAndItsInterrupt) {
   CAutoResetEvent event;
   ASSERT_EQ(event.Create(), S_OK);
-  auto model = std::make_shared<emu::FirmwareModel>();
+  auto model = std::make_shared<emu::FirmwareModel>(emu::FirmwareOptions{.record_transfers = true});
   EmulatorChannel channel(model);
   XuPacket packet;
   EXPECT_EQ(channel.Get(kStatusSelector, packet.Bytes()), kHrDeviceNotReady);
