@@ -2,6 +2,7 @@
 // what the operator sees.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -94,6 +95,15 @@ TEST(ImageUpdateOnEmulator, DeviceRefusalsBecomeTheResultAndLeaveTheSlotsAlone) 
   EmulatedImageUpdate flush(emu::FirmwareOptions{.faults = {.flush_status = injected}});
   EXPECT_EQ(flush.Run(kConfigImageIndex, image, {}), injected);
   EXPECT_EQ(flush.model->SlotContents(kConfigImageIndex), std::nullopt);
+}
+
+TEST(ImageUpdateOnEmulator, ALinkLostMidwayLeavesNeitherHalfAnImageNorItsStagingFile) {
+  test::TempDir state;
+  EmulatedImageUpdate run(emu::FirmwareOptions{.state_dir = state.Path().string(),
+                                               .faults = {.disconnect_after = 150}});
+  EXPECT_EQ(run.Run(kConfigImageIndex, PatternBytes(5 * kBlockSize), {}), kHrDeviceNotConnected);
+  EXPECT_FALSE(std::filesystem::exists(state.Path() / "QVCONFIG.XML"));
+  EXPECT_FALSE(std::filesystem::exists(state.Path() / "QVCONFIG.TMP"));
 }
 
 }  // namespace
