@@ -20,6 +20,10 @@ namespace hx::emu {
 class SlotStore {
  public:
   explicit SlotStore(std::string state_dir) : state_dir_(std::move(state_dir)) {}
+  /// A device switched off midway through an upload keeps no staging file.
+  ~SlotStore() { Discard(); }
+  SlotStore(const SlotStore&) = delete;
+  SlotStore& operator=(const SlotStore&) = delete;
 
   /// Starts staging an image for slot index (below ImageSlotTable.size()), dropping any image
   /// staged before; false when nothing can be staged.
