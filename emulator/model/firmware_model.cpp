@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "model/dsp_responder.h"
+#include "model/system_config_responder.h"
 #include "protocol/opcodes.h"
 
 namespace hx::emu {
@@ -15,7 +16,21 @@ std::uint8_t OpcodeOf(std::uint8_t selector) {
 }  // namespace
 
 FirmwareModel::FirmwareModel(FirmwareOptions options)
-    : options_(std::move(options)), faults_(options_.faults) {
+    : options_(std::move(options)),
+      faults_(options_.faults),
+      passcode_(options_.passcode, options_.state_dir),
+      passcode_commands_(passcode_, connection_),
+      slots_(options_.state_dir),
+      transfer_(slots_, connection_, options_.faults) {
+  auto config = std::make_unique<SystemConfigResponder>(connection_);
+  passcode_commands_.AddTo(*config);
+  responders_[XU_OPCODE_SYSTEM_CONFIG] = std::move(config);
+  responders_[XU_OPCODE_IMGUPD_INFO] =
+      std::make_unique<ImageResponder>(transfer_, &ImageTransfer::Info);
+  responders_[XU_OPCODE_IMGUPD_DATA] =
+      std::make_unique<ImageResponder>(transfer_, &ImageTransfer::Data);
+  responders_[XU_OPCODE_IMGUPD_ECHO] =
+      std::make_unique<ImageResponder>(transfer_, &ImageTransfer::Commit);
   responders_[XU_OPCODE_VDSP_RESPONSE] =
       std::make_unique<DspResponder>(options_.daa, options_.faults);
 }
@@ -33,7 +48,9 @@ HRESULT FirmwareModel::HandleSet(std::uint8_t selector, XuConstBytes packet) {
       return *failure;
     }
     const XuPacket request = XuPacket::FromBytes(packet);
-    received_.push_back({selector, request});
+    if (options_.record_transfers) {
+      received_.push_back({selector, request});
+    }
     const std::uint8_t opcode = OpcodeOf(selector);
     const auto responder = responders_.find(opcode);
     if (responder != responders_.end()) {
@@ -76,9 +93,20 @@ bool FirmwareModel::TakeDisconnect() {
   return faults_.TakeDisconnect();
 }
 
+void FirmwareModel::ConnectionEnded() {
+  std::lock_guard lock(mutex_);
+  transfer_.Abandon();
+  connection_ = {};
+}
+
 std::vector<ReceivedSet> FirmwareModel::ReceivedSets() const {
   std::lock_guard lock(mutex_);
   return received_;
+}
+
+std::optional<std::vector<std::uint8_t>> FirmwareModel::SlotContents(std::uint8_t index) const {
+  std::lock_guard lock(mutex_);
+  return slots_.Contents(index);
 }
 
 std::uint32_t FirmwareModel::QueueReplies(std::uint8_t opcode, std::vector<XuPacket>& replies) {

@@ -11,13 +11,19 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "model/connection_state.h"
 #include "model/fault_injector.h"
 #include "model/firmware_options.h"
+#include "model/image_transfer.h"
+#include "model/passcode_commands.h"
+#include "model/passcode_store.h"
 #include "model/reply_queue.h"
 #include "model/responder.h"
+#include "model/slot_store.h"
 #include "platform/hresult.h"
 #include "protocol/xu_packet.h"
 
@@ -58,8 +64,14 @@ class FirmwareModel {
   }
   /// True once, after the transfer at which the device drops its link.
   bool TakeDisconnect();
-  /// Every packet written to the device so far, oldest first.
+  /// The host has gone: what it was authorised for, its signature and an image transfer in
+  /// progress are forgotten. Slots and passcode stay.
+  void ConnectionEnded();
+  /// Every packet written to the device so far, oldest first; empty unless the options say
+  /// record_transfers.
   std::vector<ReceivedSet> ReceivedSets() const;
+  /// The contents of image slot index; nullopt for a slot never written.
+  std::optional<std::vector<std::uint8_t>> SlotContents(std::uint8_t index) const;
 
  private:
   std::uint32_t QueueReplies(std::uint8_t opcode, std::vector<XuPacket>& replies);
@@ -69,6 +81,11 @@ class FirmwareModel {
   mutable std::mutex mutex_;
   FaultInjector faults_;
   ReplyQueue queue_;
+  ConnectionState connection_;
+  PasscodeStore passcode_;
+  PasscodeCommands passcode_commands_;
+  SlotStore slots_;
+  ImageTransfer transfer_;
   std::map<std::uint8_t, std::unique_ptr<Responder>> responders_;
   std::function<void()> sink_;
   std::vector<ReceivedSet> received_;

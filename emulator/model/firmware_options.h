@@ -46,6 +46,12 @@ struct TransferFault {
   std::uint32_t nth = 0;  ///< 0: every matching transfer; n: only the n-th one (from 1)
 };
 
+/// A Status the echo of a block commit carries instead of the device's own verdict.
+struct EchoStatusFault {
+  std::int32_t status = 0;
+  std::optional<std::uint16_t> block{};  ///< only this block's echo; none: every block's
+};
+
 /// Faults to inject. The defaults inject none.
 struct FaultPlan {
   bool daa_bad_checksum = false;        ///< the DAA reply's checksum is off by one
@@ -61,13 +67,21 @@ struct FaultPlan {
   std::set<std::uint8_t> no_reply{};                      ///< opcodes whose requests go unanswered
   std::uint32_t latency_us = 0;                           ///< added to every transfer
   std::optional<std::uint64_t> disconnect_after{};        ///< the link drops after N transfers
+  // Image transfer. A failure Status ends the transfer on the device as well: nothing of it
+  // reaches a slot.
+  std::optional<std::int32_t> info_status{};     ///< an accepted image info is answered with it
+  std::optional<EchoStatusFault> echo_status{};  ///< see EchoStatusFault
+  std::optional<std::int32_t> flush_status{};    ///< the flush echo carries it; nothing committed
+  std::optional<std::uint64_t> corrupt_after{};  ///< the data packet after the first N is
+                                                 ///< reported corrupt, once
 };
 
 struct FirmwareOptions {
   /// What the device announces as its path; must contain the HX7300's match text to be found.
   std::string device_path = "\\\\?\\usb#vid_f0c5&pid_e1a7&mi_03#7&2f1c0a9&0&0003";
   std::string passcode = "1234";
-  std::string state_dir{};  ///< empty: image slots live in memory only
+  std::string state_dir{};        ///< empty: image slots and a changed passcode live in memory only
+  bool record_transfers = false;  ///< keep every packet written, for FirmwareModel::ReceivedSets
   DaaValues daa{};
   FaultPlan faults{};
 };

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <vector>
 
 namespace hx::emu {
@@ -146,6 +147,42 @@ bool ParseFailureStatus(std::string_view value, FaultPlan& plan) {
   return true;
 }
 
+bool ParseEchoStatus(std::string_view value, FaultPlan& plan) {
+  const auto parts = Split(value, ':');
+  EchoStatusFault fault;
+  std::uint16_t block = 0;
+  if (parts.size() > 2 || !ParseResult(parts[0], fault.status) ||
+      (parts.size() == 2 && !ParseInto(parts[1], block))) {
+    return false;
+  }
+  if (parts.size() == 2) {
+    fault.block = block;
+  }
+  plan.echo_status = fault;
+  return true;
+}
+
+bool ParseOptionalResult(std::string_view value, std::optional<std::int32_t>& out) {
+  std::int32_t status = 0;
+  if (!ParseResult(value, status)) {
+    return false;
+  }
+  out = status;
+  return true;
+}
+
+bool ApplyImageFault(std::string_view name, std::string_view value, FaultPlan& plan) {
+  std::uint64_t count = 0;
+  if (name == "info-status") return ParseOptionalResult(value, plan.info_status);
+  if (name == "flush-status") return ParseOptionalResult(value, plan.flush_status);
+  if (name == "echo-status") return ParseEchoStatus(value, plan);
+  if (name == "corrupt-after" && ParseInto(value, count)) {
+    plan.corrupt_after = count;
+    return true;
+  }
+  return false;
+}
+
 bool ApplyValuedFault(std::string_view name, std::string_view value, FaultPlan& plan) {
   std::uint8_t opcode = 0;
   std::uint64_t count = 0;
@@ -165,7 +202,7 @@ bool ApplyValuedFault(std::string_view name, std::string_view value, FaultPlan& 
     plan.disconnect_after = count;
     return true;
   }
-  return false;
+  return ApplyImageFault(name, value, plan);
 }
 
 bool ApplyFlagFault(std::string_view name, FaultPlan& plan) {
@@ -221,7 +258,16 @@ std::string_view FaultHelpText() {
          "  failure-status=OP:STATUS  replies to opcode OP carry STATUS at bytes 4..7\n"
          "  no-reply=OP               requests to opcode OP are never answered\n"
          "  latency-us=N              every transfer takes N microseconds more\n"
-         "  disconnect-after=N        the device drops the link after N transfers, once\n";
+         "  disconnect-after=N        the device drops the link after N transfers, once\n"
+         "  info-status=STATUS        an accepted image info is answered with STATUS\n"
+         "  echo-status=STATUS[:BLOCK]\n"
+         "                            the echo of block BLOCK's commit (of every commit\n"
+         "                            when BLOCK is not given) carries STATUS\n"
+         "  flush-status=STATUS       the flush is answered with STATUS and the image is\n"
+         "                            not committed\n"
+         "  corrupt-after=N           the data packet after the first N is reported\n"
+         "                            corrupt, once\n"
+         "  (a nonzero STATUS of the image transfer also ends the transfer on the device)\n";
 }
 
 }  // namespace hx::emu

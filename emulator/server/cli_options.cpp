@@ -97,7 +97,7 @@ std::string ServerHelpText() {
       "Options:\n"
       "  --listen ADDR         where to listen (required)\n"
       "  --passcode TEXT       the device passcode (default 1234)\n"
-      "  --state-dir DIR       keep the image slots as files in DIR\n"
+      "  --state-dir DIR       keep image slots and a changed passcode as files in DIR\n"
       "  --device-path TEXT    the device path announced to clients\n"
       "  --daa KEY=V[,KEY=V]   DAA settings: group, record3, gcr, ictrl1-voice, ictrl2-voice,\n"
       "                        ictrl3-voice, ictrl1-dtmf, ictrl2-dtmf, ictrl3-dtmf, lvcs,\n"

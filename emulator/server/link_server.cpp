@@ -58,6 +58,7 @@ void ServeClient(StreamSocket& client, FirmwareModel& model, const StopCheck& st
     }
   }
   model.SetInterruptSink({});
+  model.ConnectionEnded();
   client.Shutdown();
   client.Close();
 }

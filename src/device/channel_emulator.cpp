@@ -70,6 +70,7 @@ HRESULT EmulatorChannel::Get(std::uint8_t selector, XuBytes packet) {
 
 void EmulatorChannel::Break() {
   if (!broken_.exchange(true)) {
+    model_->ConnectionEnded();
     // As when a real link drops: a loop waiting for an interrupt goes on to meet the failure.
     status_event_->Set();
   }
@@ -78,6 +79,7 @@ void EmulatorChannel::Break() {
 void EmulatorChannel::Close() {
   if (open_.exchange(false)) {
     model_->SetInterruptSink({});
+    model_->ConnectionEnded();
   }
 }
 

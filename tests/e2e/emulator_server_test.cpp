@@ -6,7 +6,10 @@
 #include "device/backends.h"
 #include "device/link_frames.h"
 #include "platform/stream_socket.h"
+#include "protocol/opcodes.h"
+#include "support/firmware_host.h"
 #include "support/process_runner.h"
+#include "support/temp_file.h"
 
 namespace hx {
 namespace {
@@ -32,6 +35,19 @@ struct Connection {
     XuPacket packet;
     EXPECT_EQ(channel->Get(selector, packet.Bytes()), expected);
     return packet;
+  }
+  // Writes every packet, then reads the replies they raised: their opcodes and Status.
+  std::vector<std::pair<int, std::int32_t>> Exchange(const std::vector<XuPacket>& packets) {
+    for (const XuPacket& packet : packets) {
+      EXPECT_EQ(channel->Set(SelectorFor(packet.Opcode()), packet.Bytes()), S_OK);
+    }
+    const XuPacket status = Read(kStatusSelector);
+    std::vector<std::pair<int, std::int32_t>> replies;
+    for (std::size_t i = 0; i < status.Length(); ++i) {
+      const XuPacket reply = Read(SelectorFor(status.Payload()[i]));
+      replies.emplace_back(reply.Opcode(), reply.Status());
+    }
+    return replies;
   }
   CAutoResetEvent event;
   std::unique_ptr<XuChannel> channel;
@@ -63,6 +79,34 @@ TEST(EmulatorServer, KeepsTheDeviceStateAcrossConnectionsAndStopsOnTermination) 
   EXPECT_TRUE(std::filesystem::exists(emulator.SocketPath()));
   EXPECT_EQ(emulator.Stop(), 0);
   EXPECT_FALSE(std::filesystem::exists(emulator.SocketPath()));
+}
+
+TEST(EmulatorServer, KeepsSlotsInTheStateDirectoryButAuthorisesPerConnection) {
+  test::TempDir state;
+  test::EmulatorProcess emulator(kEmulator,
+                                 {"--passcode", "77", "--state-dir", state.Path().string()});
+  ASSERT_TRUE(emulator.Started());
+  const auto image = test::PatternBytes(100);
+  auto packets = test::UploadPackets(kConfigImageIndex, image);
+  {
+    Connection first(emulator);
+    ASSERT_EQ(first.opened, S_OK);
+    std::vector<XuPacket> exchange{test::PasscodeRequest(2, "77", XU_OPCODE_IMGUPD_INFO)};
+    exchange.insert(exchange.end(), packets.begin(), packets.end());
+    EXPECT_EQ(first.Exchange(exchange),
+              (std::vector<std::pair<int, std::int32_t>>{{13, 0}, {5, 0}, {7, 0}, {7, 0}}));
+    first.channel->Close();
+  }
+  EXPECT_EQ(test::ReadBytes(state.Path() / "QVCONFIG.XML"), image);
+  EXPECT_FALSE(std::filesystem::exists(state.Path() / "QVCONFIG.TMP"));
+
+  Connection second(emulator);
+  ASSERT_EQ(second.opened, S_OK);
+  EXPECT_EQ(
+      second.Exchange({packets.front()}),
+      (std::vector<std::pair<int, std::int32_t>>{{5, static_cast<std::int32_t>(0x80070005u)}}));
+  second.channel->Close();
+  EXPECT_EQ(emulator.Stop(), 0);
 }
 
 TEST(EmulatorServer, ServesTcpOnTheChosenPortWithItsFaults) {
@@ -123,8 +167,9 @@ TEST(EmulatorServer, HelpNamesEveryFaultAndBadOptionsAreRefused) {
   EXPECT_EQ(help.exit_status, 0);
   for (const char* name :
        {"daa-bad-checksum", "daa-other-records=", "extra-replies=", "no-interrupts",
-        "drop-interrupts=", "duplicate-interrupts", "device-message=", "fail-set=", "fail-get=",
-        "failure-status=", "no-reply=", "latency-us=", "disconnect-after="}) {
+        "drop-interrupts=", "duplicate-interrupts",
+        "device-message=", "fail-set=", "fail-get=", "failure-status=", "no-reply=", "latency-us=",
+        "disconnect-after=", "info-status=", "echo-status=", "flush-status=", "corrupt-after="}) {
     EXPECT_NE(help.stdout_bytes.find(name), std::string::npos) << name;
   }
   const test::ProcessResult bad =

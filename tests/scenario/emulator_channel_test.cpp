@@ -9,7 +9,10 @@
 
 #include "device/capture_device.h"
 #include "device/device_selection.h"
+#include "protocol/image_slots.h"
 #include "protocol/opcodes.h"
+#include "support/firmware_host.h"
+#include "support/temp_file.h"
 
 namespace hx {
 namespace {
@@ -34,7 +37,7 @@ bool Signalled(CAutoResetEvent& event) {
 TEST(EmulatorChannel, CarriesTheDaaExchangeAndItsInterrupt) {
   CAutoResetEvent event;
   ASSERT_EQ(event.Create(), S_OK);
-  auto model = std::make_shared<emu::FirmwareModel>();
+  auto model = std::make_shared<emu::FirmwareModel>(emu::FirmwareOptions{.record_transfers = true});
   EmulatorChannel channel(model);
   XuPacket packet;
   EXPECT_EQ(channel.Get(kStatusSelector, packet.Bytes()), kHrDeviceNotReady);
@@ -56,6 +59,34 @@ TEST(EmulatorChannel, CarriesTheDaaExchangeAndItsInterrupt) {
   model->HandleSet(kDspSelector, request.Bytes());
   EXPECT_FALSE(Signalled(event));  // a closed channel no longer hears the device
   EXPECT_EQ(channel.Set(kDspSelector, request.Bytes()), kHrDeviceNotReady);
+}
+
+TEST(EmulatorChannel, ClosingEndsTheHostsAuthorisationButTheDeviceKeepsItsSlots) {
+  auto model = std::make_shared<emu::FirmwareModel>();
+  const auto image = test::PatternBytes(10);
+  auto packets = test::UploadPackets(kConfigImageIndex, image);
+  packets.insert(packets.begin(), test::PasscodeRequest(2, "1234", XU_OPCODE_IMGUPD_INFO));
+  auto info_status = [&model] {
+    XuPacket reply;
+    EXPECT_EQ(model->HandleGet(SelectorFor(XU_OPCODE_IMGUPD_INFO), reply.Bytes()), S_OK);
+    return reply.Status();
+  };
+  CAutoResetEvent event;
+  ASSERT_EQ(event.Create(), S_OK);
+  {
+    EmulatorChannel first(model);
+    ASSERT_EQ(first.Open(event), S_OK);
+    for (const XuPacket& packet : packets) {
+      ASSERT_EQ(first.Set(SelectorFor(packet.Opcode()), packet.Bytes()), S_OK);
+    }
+    EXPECT_EQ(info_status(), 0);
+    first.Close();
+  }
+  EXPECT_EQ(model->SlotContents(kConfigImageIndex), image);
+  EmulatorChannel second(model);
+  ASSERT_EQ(second.Open(event), S_OK);
+  ASSERT_EQ(second.Set(SelectorFor(XU_OPCODE_IMGUPD_INFO), packets[1].Bytes()), S_OK);
+  EXPECT_EQ(info_status(), static_cast<std::int32_t>(0x80070005u));
 }
 
 TEST(EmulatorChannel, EveryTransferTakesTheLatencyAndTwoThreadsShareOneBus) {

@@ -54,6 +54,32 @@ TEST(EmulatorOptionText, EveryFaultNameFillsItsPartOfThePlan) {
   EXPECT_EQ(plan.disconnect_after, 5u);
 }
 
+TEST(EmulatorOptionText, ImageTransferFaults) {
+  FaultPlan plan;
+  std::string error;
+  ASSERT_TRUE(ApplyFaultText("info-status=0x80070070", plan, error));
+  EXPECT_EQ(plan.info_status, static_cast<std::int32_t>(0x80070070u));
+  ASSERT_TRUE(ApplyFaultText("flush-status=1", plan, error));
+  EXPECT_EQ(plan.flush_status, 1);
+  ASSERT_TRUE(ApplyFaultText("corrupt-after=170", plan, error));
+  EXPECT_EQ(plan.corrupt_after, 170u);
+
+  ASSERT_TRUE(ApplyFaultText("echo-status=0x8007001F", plan, error));
+  ASSERT_TRUE(plan.echo_status);
+  EXPECT_EQ(plan.echo_status->status, static_cast<std::int32_t>(0x8007001Fu));
+  EXPECT_EQ(plan.echo_status->block, std::nullopt);
+  ASSERT_TRUE(ApplyFaultText("echo-status=5:65535", plan, error));
+  EXPECT_EQ(plan.echo_status->status, 5);
+  EXPECT_EQ(plan.echo_status->block, 65535);
+
+  for (const char* text : {"info-status", "info-status=", "flush-status=x", "corrupt-after=-1",
+                           "echo-status=1:65536", "echo-status=1:2:3", "echo-status=:2"}) {
+    EXPECT_FALSE(ApplyFaultText(text, plan, error)) << text;
+    EXPECT_EQ(error, "bad fault '" + std::string(text) + "'");
+  }
+  EXPECT_NE(FaultHelpText().find("  echo-status=STATUS[:BLOCK]\n"), std::string_view::npos);
+}
+
 TEST(EmulatorOptionText, RefusedFaultsSayWhich) {
   FaultPlan plan;
   std::string error;

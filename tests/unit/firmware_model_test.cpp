@@ -72,7 +72,7 @@ TEST(FirmwareModel, DaaRequestIsAnsweredWithTheSettingsRecordAndItsChecksum) {
 }
 
 TEST(FirmwareModel, OtherDspRequestsAndUnknownOpcodesGoUnanswered) {
-  CountedModel device;
+  CountedModel device(FirmwareOptions{.record_transfers = true});
   XuPacket other = DaaRequest();
   other.SetDspRequest(2);
   EXPECT_EQ(device.model.HandleSet(kDspSelector, other.Bytes()), S_OK);

@@ -1,0 +1,19 @@
+#pragma once
+// The failure codes the firmware puts in the Status field of its replies.
+
+#include <cstdint>
+
+#include "platform/hresult.h"
+
+namespace hx::emu {
+
+inline constexpr std::int32_t kStatusAccessDenied = HresultFromError(kErrorAccessDenied);
+inline constexpr std::int32_t kStatusInvalidArgument = HresultFromError(kErrorInvalidParameter);
+/// The request's data do not fit the transfer (sequence, block number or size).
+inline constexpr std::int32_t kStatusDataError = kHrDataError;
+inline constexpr std::int32_t kStatusWrongPassword = HresultFromError(1323);
+/// A boot loader or main image announced before its signature was uploaded.
+inline constexpr std::int32_t kStatusNoSignature = static_cast<std::int32_t>(0x800B0100u);
+inline constexpr std::int32_t kStatusFailed = E_FAIL;
+
+}  // namespace hx::emu

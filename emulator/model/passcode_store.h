@@ -1,0 +1,29 @@
+#pragma once
+// The device passcode. With a state directory a changed passcode is kept there, so that it
+// survives a restart of the device; it then holds over the one the device was started with.
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace hx::emu {
+
+class PasscodeStore {
+ public:
+  /// initial is the passcode unless state_dir (when not empty) keeps a changed one.
+  PasscodeStore(std::string initial, std::string state_dir);
+
+  /// True when text is exactly the passcode's bytes.
+  bool Matches(std::span<const std::uint8_t> text) const;
+  /// Replaces the passcode; false, and the old one stays, when the state directory cannot
+  /// keep the new one.
+  bool Replace(std::span<const std::uint8_t> text);
+
+ private:
+  bool Keep(const std::string& passcode) const;
+
+  std::string passcode_;
+  std::string state_dir_;
+};
+
+}  // namespace hx::emu
