@@ -129,11 +129,13 @@ TEST(DaaReadEndToEnd, CommandLinesThatCannotBeUsedShowTheMainUsageScreen) {
   EXPECT_EQ(help.exit_status, 0);
   EXPECT_EQ(help.stdout_bytes,
             "\r\nOrvanta HX7300 Management Utility [Version 1.0]\r\n\r\n"
-            "DAA Read Usage:" + test::HxBinary() + " -m:daa <flags>\r\n"
-            "\r\n"
-            "    flags:\r\n"
-            "     -r Read current DAA settings. \r\n"
-            "\r\n");
+            "DAA Read Usage:" +
+                test::HxBinary() +
+                " -m:daa <flags>\r\n"
+                "\r\n"
+                "    flags:\r\n"
+                "     -r Read current DAA settings. \r\n"
+                "\r\n");
 }
 
 }  // namespace

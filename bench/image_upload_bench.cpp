@@ -1,0 +1,204 @@
+// Uploads images through the in-process virtual HX7300 and reports what the utility costs on
+// top of the link: throughput and CPU time per MiB with no link delay, and the ratio of wall
+// time to the link-bound minimum (every SET and GET transfer taking the given delay).
+//
+//   image_upload_bench [--latency-us N] [--sizes-mib 1,8,40]
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "console/console_io.h"
+#include "device/capture_device.h"
+#include "device/channel_emulator.h"
+#include "operations/image_update.h"
+#include "operations/image_update_flow.h"
+#include "operations/passcode.h"
+#include "protocol/image_slots.h"
+#include "protocol/opcodes.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Counts the transfers that reach the device, to know the link-bound minimum.
+class CountingChannel final : public hx::XuChannel {
+ public:
+  explicit CountingChannel(std::unique_ptr<hx::XuChannel> inner) : inner_(std::move(inner)) {}
+  HRESULT Open(hx::CAutoResetEvent& event) override { return inner_->Open(event); }
+  HRESULT Set(std::uint8_t selector, hx::XuConstBytes packet) override {
+    ++transfers;
+    return inner_->Set(selector, packet);
+  }
+  HRESULT Get(std::uint8_t selector, hx::XuBytes packet) override {
+    ++transfers;
+    return inner_->Get(selector, packet);
+  }
+  void Close() override { inner_->Close(); }
+  std::atomic<std::uint64_t> transfers{0};
+
+ private:
+  std::unique_ptr<hx::XuChannel> inner_;
+};
+
+// Progress lines go nowhere: the benchmark measures the transfer, not the terminal.
+class SilentConsole final : public hx::ConsoleIo {
+ public:
+  void WriteWide(std::wstring_view) override {}
+  void WriteNarrow(std::string_view) override {}
+  void WriteNarrowInPlace(std::string_view) override {}
+  int ReadChar() override { return -1; }
+  HRESULT ReadHiddenLine(std::span<wchar_t>, std::size_t& count) override {
+    count = 0;
+    return S_OK;
+  }
+};
+
+long AnonymousKib() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("RssAnon:", 0) == 0) {
+      return std::strtol(line.c_str() + 8, nullptr, 10);
+    }
+  }
+  return -1;
+}
+
+double CpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  const auto seconds = [](const timeval& t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+  };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+struct Result {
+  HRESULT hr;
+  double wall_s;
+  double cpu_s;
+  std::uint64_t transfers;
+  long peak_anon_kib;
+};
+
+Result Upload(const std::filesystem::path& image, const std::filesystem::path& state_dir,
+              std::uint32_t latency_us) {
+  hx::emu::FirmwareOptions options;
+  options.state_dir = state_dir.string();
+  options.faults.latency_us = latency_us;
+  auto model = std::make_shared<hx::emu::FirmwareModel>(options);
+  CountingChannel* counter = nullptr;
+  hx::CDuzuVideoCaptureDevice device([&](std::unique_ptr<hx::XuChannel>& channel) {
+    auto counting = std::make_unique<CountingChannel>(std::make_unique<hx::EmulatorChannel>(model));
+    counter = counting.get();
+    channel = std::move(counting);
+    return S_OK;
+  });
+  Result result{device.Initialize(), 0, 0, 0, 0};
+  if (FAILED(result.hr)) {
+    return result;
+  }
+  result.hr = hx::SendValidatePasscode(L"1234", hx::XU_OPCODE_IMGUPD_INFO, device);
+  if (FAILED(result.hr)) {
+    return result;
+  }
+  std::atomic<bool> done{false};
+  std::atomic<long> peak{AnonymousKib()};
+  std::thread sampler([&] {
+    while (!done) {
+      peak = std::max(peak.load(), AnonymousKib());
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  });
+  counter->transfers = 0;
+  const double cpu_before = CpuSeconds();
+  const auto started = Clock::now();
+  {
+    hx::CImageUpdate update;
+    result.hr = update.Initialize(&device, hx::kConfigImageIndex, image.wstring().c_str());
+    if (SUCCEEDED(result.hr)) {
+      result.hr = hx::XUEchoThread(device, update);
+    }
+  }
+  result.wall_s = std::chrono::duration<double>(Clock::now() - started).count();
+  result.cpu_s = CpuSeconds() - cpu_before;
+  done = true;
+  sampler.join();
+  result.transfers = counter->transfers;
+  result.peak_anon_kib = peak;
+  return result;
+}
+
+std::vector<int> ParseSizes(std::string_view text) {
+  std::vector<int> sizes;
+  while (!text.empty()) {
+    sizes.push_back(std::atoi(std::string(text.substr(0, text.find(','))).c_str()));
+    const auto comma = text.find(',');
+    text = comma == std::string_view::npos ? "" : text.substr(comma + 1);
+  }
+  return sizes;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::uint32_t latency_us = 0;
+  std::vector<int> sizes_mib = {1, 8, 40};
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::string_view flag = argv[i];
+    if (flag == "--latency-us") {
+      latency_us = static_cast<std::uint32_t>(std::atoi(argv[i + 1]));
+    } else if (flag == "--sizes-mib") {
+      sizes_mib = ParseSizes(argv[i + 1]);
+    }
+  }
+  SilentConsole console;
+  hx::ScopedConsole scoped(console);
+  const auto work =
+      std::filesystem::temp_directory_path() / ("hx7300-bench-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(work / "slots");
+  std::printf("latency %u us per transfer\n", latency_us);
+  std::printf("%8s %10s %10s %12s %10s %12s %9s %14s\n", "MiB", "wall s", "MB/s", "CPU ms/MiB",
+              "transfers", "link-min s", "ratio", "peak anon KiB");
+  int status = 0;
+  for (const int mib : sizes_mib) {
+    const auto image = work / ("image-" + std::to_string(mib) + ".bin");
+    {
+      std::ofstream out(image, std::ios::binary);
+      std::vector<char> chunk(1 << 20);
+      for (int m = 0; m < mib; ++m) {
+        for (std::size_t i = 0; i < chunk.size(); ++i) {
+          chunk[i] = static_cast<char>(i * 31 + static_cast<std::size_t>(m));
+        }
+        out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+      }
+    }
+    const Result r = Upload(image, work / "slots", latency_us);
+    if (FAILED(r.hr)) {
+      std::printf("%8d upload failed: 0x%08X\n", mib, static_cast<unsigned>(r.hr));
+      status = 1;
+      continue;
+    }
+    const double link_min = static_cast<double>(r.transfers) * latency_us / 1e6;
+    std::printf("%8d %10.3f %10.1f %12.2f %10llu %12.3f %9s %14ld\n", mib, r.wall_s,
+                mib * 1.048576 / r.wall_s, r.cpu_s * 1000 / mib,
+                static_cast<unsigned long long>(r.transfers), link_min,
+                latency_us == 0 ? "-" : std::to_string(r.wall_s / link_min).substr(0, 6).c_str(),
+                r.peak_anon_kib);
+    std::filesystem::remove(image);
+  }
+  std::filesystem::remove_all(work);
+  return status;
+}

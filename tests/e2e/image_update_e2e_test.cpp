@@ -1,0 +1,93 @@
+// The USB image update as an administrator runs it at a terminal: the passcode typed with echo
+// off, against hx7300-emulator keeping its slots as files.
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <string>
+
+#include "support/process_runner.h"
+#include "support/programs.h"
+#include "support/pty_session.h"
+#include "support/temp_file.h"
+
+namespace hx {
+namespace {
+
+class ImageUpdateEndToEnd : public ::testing::Test {
+ protected:
+  ImageUpdateEndToEnd()
+      : emulator_(test::EmulatorBinary(), {"--state-dir", (dir_.Path() / "slots").string()}) {
+    std::filesystem::create_directories(dir_.Path() / "slots");
+  }
+
+  test::TempDir dir_;
+  test::EmulatorProcess emulator_;
+};
+
+TEST_F(ImageUpdateEndToEnd, MainImageAndSignatureLandByteForByte) {
+  ASSERT_TRUE(emulator_.Started());
+  const auto image = test::PatternBytes(10000, 5);
+  const auto signature = test::PatternBytes(300, 6);
+  const auto image_path = dir_.Write("nk.bin", image);
+  const auto signature_path = dir_.Write("nk.cat", signature);
+  test::PtySession session({test::HxBinary(), "-m:img", "-i:nk", "-f:" + image_path.string(),
+                            "-s:" + signature_path.string()},
+                           {{"HX7300_DEVICE", emulator_.Address()}});
+  ASSERT_TRUE(session.WaitForOutput("\r\nEnter passcode:"));
+  EXPECT_FALSE(session.EchoOn());
+  session.Type("1234\r");
+  ASSERT_TRUE(session.WaitForOutput("any other key to abort)? "));
+  EXPECT_TRUE(session.EchoOn());
+  session.Type("Y\r");
+  EXPECT_EQ(session.Finish(), 0);
+  EXPECT_TRUE(session.EchoOn());
+  // On a terminal each progress line is followed by the return to its start.
+  const std::string back = "\x1b[1A\r";
+  const std::string flushed = "\r\nFlushing file, do NOT power down the device!\r\n";
+  EXPECT_EQ(session.Output(),
+            "\r\nEnter passcode:\r\n"
+            "Uploading signature file....\r\n"
+            "Starting Image Update process...\r\n"
+            "Block 0001/0001 sent...\r\n" +
+                back + flushed +
+                "Image Update completed.\r\n"
+                "You are attempting to update NK.BIN with a file of size 10000 bytes.\r\n"
+                "Is this correct (Enter Y to confirm, any other key to abort)? Y\n"
+                "Starting Image Update process...\r\n"
+                "Block 0001/0003 sent...\r\n" +
+                back + "Block 0002/0003 sent...\r\n" + back + "Block 0003/0003 sent...\r\n" + back +
+                flushed + "Image Update completed.\r\n");
+  EXPECT_EQ(test::ReadBytes(dir_.Path() / "slots" / "SIG.CAT"), signature);
+  EXPECT_EQ(test::ReadBytes(dir_.Path() / "slots" / "NK.BIN"), image);
+}
+
+TEST_F(ImageUpdateEndToEnd, InterruptAtThePasscodePromptGivesTheTerminalItsEchoBack) {
+  ASSERT_TRUE(emulator_.Started());
+  const auto image_path = dir_.Write("config.xml", test::PatternBytes(100));
+  test::PtySession session({test::HxBinary(), "-m:img", "-i:config", "-f:" + image_path.string()},
+                           {{"HX7300_DEVICE", emulator_.Address()}});
+  ASSERT_TRUE(session.WaitForOutput("\r\nEnter passcode:"));
+  EXPECT_FALSE(session.EchoOn());
+  session.Type("12\x03");
+  EXPECT_EQ(session.Finish(), 128 + SIGINT);
+  EXPECT_TRUE(session.EchoOn());
+  EXPECT_FALSE(std::filesystem::exists(dir_.Path() / "slots" / "QVCONFIG.XML"));
+}
+
+TEST_F(ImageUpdateEndToEnd, PasscodeCannotBeReadFromAPipe) {
+  ASSERT_TRUE(emulator_.Started());
+  const auto image_path = dir_.Write("config.xml", test::PatternBytes(100));
+  test::ProcessRun run;
+  run.argv = {test::HxBinary(), "-m:img", "-i:config", "-f:" + image_path.string()};
+  run.set_environment["HX7300_DEVICE"] = emulator_.Address();
+  run.stdin_bytes = "1234\n";
+  const test::ProcessResult result = test::RunProcess(run);
+  EXPECT_EQ(result.stdout_bytes,
+            "\r\nEnter passcode:\r\n" + test::ReportLine(static_cast<HRESULT>(0x80070006)));
+  EXPECT_EQ(result.exit_status, 0x06);
+}
+
+}  // namespace
+}  // namespace hx

@@ -1,0 +1,146 @@
+// The USB image update as the handler runs it: reader on this thread, worker behind the
+// completion queue, against the in-process virtual HX7300 with faults injected.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "device/channel_emulator.h"
+#include "model/option_text.h"
+#include "operations/handlers.h"
+#include "platform/message_table.h"
+#include "protocol/image_slots.h"
+#include "support/programs.h"
+#include "support/recording_console.h"
+#include "support/temp_file.h"
+
+namespace hx {
+namespace {
+
+std::string Progress(int sent, int total) {
+  char line[64];
+  std::snprintf(line, sizeof line, "Block %04d/%04d sent...\r\n<back>", sent, total);
+  return line;
+}
+
+std::string TransferLines(int blocks) {
+  std::string lines = "Starting Image Update process...\r\n";
+  for (int block = 1; block <= blocks; ++block) {
+    lines += Progress(block, blocks);
+  }
+  return lines + "\r\nFlushing file, do NOT power down the device!\r\nImage Update completed.\r\n";
+}
+
+class ImageUpdateFlowTest : public ::testing::Test {
+ protected:
+  // Starts the device with these faults ("name=value" as hx7300-emulator takes them).
+  void StartDevice(const std::vector<std::string>& faults = {},
+                   const std::string& stdin_text = "") {
+    emu::FirmwareOptions options;
+    for (const std::string& fault : faults) {
+      std::string error;
+      ASSERT_TRUE(emu::ApplyFaultText(fault, options.faults, error)) << error;
+    }
+    model_ = std::make_shared<emu::FirmwareModel>(options);
+    device_ = std::make_unique<CDuzuVideoCaptureDevice>([this](std::unique_ptr<XuChannel>& out) {
+      out = std::make_unique<EmulatorChannel>(model_);
+      return S_OK;
+    });
+    ASSERT_EQ(device_->Initialize(), S_OK);
+    scoped_.reset();  // put the previous console back before the next takes its place
+    console_ = std::make_unique<test::RecordingConsole>(stdin_text);
+    scoped_ = std::make_unique<ScopedConsole>(*console_);
+    console_->QueueHiddenLine(L"1234");
+  }
+
+  HRESULT Upload(const char* keyword, std::size_t image_size, std::size_t signature_size = 100) {
+    image_ = test::PatternBytes(image_size, 3);
+    signature_ = test::PatternBytes(signature_size, 9);
+    image_path_ = dir_.Write("image.bin", image_).wstring();
+    signature_path_ = dir_.Write("image.cat", signature_).wstring();
+    ModeOptions options;
+    options.ModeCode = kModeImage;
+    options.Image.ImageIndex = std::string(keyword) == "nk" ? 1 : 4;
+    options.Image.ImageFile = image_path_.c_str();
+    options.Image.SignatureFile = signature_path_.c_str();
+    return HandleImageUpdateMode(options, *device_);
+  }
+
+  std::string Output() const { return console_->Output(); }
+
+  test::TempDir dir_;
+  std::shared_ptr<emu::FirmwareModel> model_;
+  std::unique_ptr<CDuzuVideoCaptureDevice> device_;
+  std::unique_ptr<test::RecordingConsole> console_;
+  std::unique_ptr<ScopedConsole> scoped_;
+  std::vector<std::uint8_t> image_;
+  std::vector<std::uint8_t> signature_;
+  std::wstring image_path_;
+  std::wstring signature_path_;
+};
+
+TEST_F(ImageUpdateFlowTest, MainImageGoesAfterItsSignatureAndBothArriveWhole) {
+  StartDevice({}, "Y\n");
+  ASSERT_EQ(Upload("nk", 3 * kBlockSize + 17, 2 * kBlockSize - 1), S_OK);
+  EXPECT_EQ(model_->SlotContents(kSignatureImageIndex), signature_);
+  EXPECT_EQ(model_->SlotContents(kMainImageIndex), image_);
+  EXPECT_EQ(Output(),
+            "\r\nEnter passcode:\r\n"
+            "Uploading signature file....\r\n" +
+                TransferLines(2) +
+                "You are attempting to update NK.BIN with a file of size 12257 bytes.\r\n"
+                "Is this correct (Enter Y to confirm, any other key to abort)? " +
+                TransferLines(4));
+}
+
+TEST_F(ImageUpdateFlowTest, ConfigurationFileNeedsNoSignatureAndNoConfirmation) {
+  StartDevice({"latency-us=20", "duplicate-interrupts", "extra-replies=10"});
+  ASSERT_EQ(Upload("config", kBlockSize), S_OK);
+  EXPECT_EQ(model_->SlotContents(kConfigImageIndex), image_);
+  EXPECT_FALSE(model_->SlotContents(kSignatureImageIndex).has_value());
+  EXPECT_EQ(Output(), "\r\nEnter passcode:\r\n" + TransferLines(1));
+}
+
+TEST_F(ImageUpdateFlowTest, RefusalsBeforeTheTransferSendNothing) {
+  StartDevice({}, "n\n");
+  EXPECT_EQ(Upload("nk", 100), E_FAIL);  // the operator declines the small main image
+  EXPECT_FALSE(model_->SlotContents(kMainImageIndex).has_value());
+  EXPECT_TRUE(Output().ends_with("any other key to abort)? " + test::ReportLine(E_FAIL)));
+
+  console_->QueueHiddenLine(L"4321");
+  EXPECT_EQ(Upload("config", 100), static_cast<HRESULT>(0x8007052B));
+  EXPECT_FALSE(model_->SlotContents(kConfigImageIndex).has_value());
+}
+
+TEST_F(ImageUpdateFlowTest, DeviceRefusingTheSignatureStopsTheRunBeforeTheImage) {
+  StartDevice({"info-status=0x80070005"});
+  EXPECT_EQ(Upload("nk", 100), static_cast<HRESULT>(0x80070005));
+  EXPECT_EQ(Output(), "\r\nEnter passcode:\r\nUploading signature file....\r\n" +
+                          test::ReportLine(static_cast<HRESULT>(0x80070005)));
+  EXPECT_FALSE(model_->SlotContents(kMainImageIndex).has_value());
+}
+
+TEST_F(ImageUpdateFlowTest, FailedFlushLeavesTheSlotAsItWas) {
+  StartDevice({"flush-status=0x80070070"});
+  EXPECT_EQ(Upload("config", 5000), static_cast<HRESULT>(0x80070070));
+  EXPECT_FALSE(model_->SlotContents(kConfigImageIndex).has_value());
+  EXPECT_TRUE(Output().ends_with("\r\nFlushing file, do NOT power down the device!\r\n" +
+                                 test::ReportLine(static_cast<HRESULT>(0x80070070))));
+}
+
+TEST_F(ImageUpdateFlowTest, WorkerFailuresEndTheTransferInsteadOfLeavingTheReaderWaiting) {
+  StartDevice({"corrupt-after=100"});
+  EXPECT_EQ(Upload("config", 3 * kBlockSize), static_cast<HRESULT>(0x80070017));
+  EXPECT_TRUE(Output().ends_with(test::ReportLine(static_cast<HRESULT>(0x80070017))));
+  EXPECT_FALSE(model_->SlotContents(kConfigImageIndex).has_value());
+
+  StartDevice({"fail-set=7:0x8007001F:150"});
+  EXPECT_EQ(Upload("config", 3 * kBlockSize), static_cast<HRESULT>(0x8007001F));
+  EXPECT_TRUE(Output().ends_with(test::ReportLine(static_cast<HRESULT>(0x8007001F))));
+  EXPECT_FALSE(model_->SlotContents(kConfigImageIndex).has_value());
+}
+
+}  // namespace
+}  // namespace hx
