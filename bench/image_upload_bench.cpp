@@ -119,7 +119,7 @@ Result Upload(const std::filesystem::path& image, const std::filesystem::path& s
   std::thread sampler([&] {
     while (!done) {
       peak = std::max(peak.load(), AnonymousKib());
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
   });
   counter->transfers = 0;
