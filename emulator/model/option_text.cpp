@@ -173,9 +173,15 @@ bool ParseOptionalResult(std::string_view value, std::optional<std::int32_t>& ou
 
 bool ApplyImageFault(std::string_view name, std::string_view value, FaultPlan& plan) {
   std::uint64_t count = 0;
-  if (name == "info-status") return ParseOptionalResult(value, plan.info_status);
-  if (name == "flush-status") return ParseOptionalResult(value, plan.flush_status);
-  if (name == "echo-status") return ParseEchoStatus(value, plan);
+  if (name == "info-status") {
+    return ParseOptionalResult(value, plan.info_status);
+  }
+  if (name == "flush-status") {
+    return ParseOptionalResult(value, plan.flush_status);
+  }
+  if (name == "echo-status") {
+    return ParseEchoStatus(value, plan);
+  }
   if (name == "corrupt-after" && ParseInto(value, count)) {
     plan.corrupt_after = count;
     return true;
@@ -186,14 +192,30 @@ bool ApplyImageFault(std::string_view name, std::string_view value, FaultPlan& p
 bool ApplyValuedFault(std::string_view name, std::string_view value, FaultPlan& plan) {
   std::uint8_t opcode = 0;
   std::uint64_t count = 0;
-  if (name == "daa-other-records") return ParseInto(value, plan.daa_other_records);
-  if (name == "extra-replies") return ParseOpcodeList(value, plan.extra_replies);
-  if (name == "drop-interrupts") return ParseInto(value, plan.drop_interrupts);
-  if (name == "device-message") return ParseDeviceMessage(value, plan);
-  if (name == "fail-set") return ParseTransferFault(value, TransferFault::Direction::kSet, plan);
-  if (name == "fail-get") return ParseTransferFault(value, TransferFault::Direction::kGet, plan);
-  if (name == "failure-status") return ParseFailureStatus(value, plan);
-  if (name == "latency-us") return ParseInto(value, plan.latency_us);
+  if (name == "daa-other-records") {
+    return ParseInto(value, plan.daa_other_records);
+  }
+  if (name == "extra-replies") {
+    return ParseOpcodeList(value, plan.extra_replies);
+  }
+  if (name == "drop-interrupts") {
+    return ParseInto(value, plan.drop_interrupts);
+  }
+  if (name == "device-message") {
+    return ParseDeviceMessage(value, plan);
+  }
+  if (name == "fail-set") {
+    return ParseTransferFault(value, TransferFault::Direction::kSet, plan);
+  }
+  if (name == "fail-get") {
+    return ParseTransferFault(value, TransferFault::Direction::kGet, plan);
+  }
+  if (name == "failure-status") {
+    return ParseFailureStatus(value, plan);
+  }
+  if (name == "latency-us") {
+    return ParseInto(value, plan.latency_us);
+  }
   if (name == "no-reply" && ParseInto(value, opcode)) {
     plan.no_reply.insert(opcode);
     return true;
@@ -207,9 +229,15 @@ bool ApplyValuedFault(std::string_view name, std::string_view value, FaultPlan& 
 
 bool ApplyFlagFault(std::string_view name, FaultPlan& plan) {
   bool FaultPlan::*flag = nullptr;
-  if (name == "daa-bad-checksum") flag = &FaultPlan::daa_bad_checksum;
-  if (name == "no-interrupts") flag = &FaultPlan::no_interrupts;
-  if (name == "duplicate-interrupts") flag = &FaultPlan::duplicate_interrupts;
+  if (name == "daa-bad-checksum") {
+    flag = &FaultPlan::daa_bad_checksum;
+  }
+  if (name == "no-interrupts") {
+    flag = &FaultPlan::no_interrupts;
+  }
+  if (name == "duplicate-interrupts") {
+    flag = &FaultPlan::duplicate_interrupts;
+  }
   if (flag == nullptr) {
     return false;
   }

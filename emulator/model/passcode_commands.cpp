@@ -36,15 +36,15 @@ void PasscodeCommands::AddTo(SystemConfigResponder& responder) {
 void PasscodeCommands::Validate(const XuPacket& request, XuPacket& reply) {
   connection_.authorised_opcode.reset();
   const auto text = PasscodeOf(request);
-  if (!text) {
-    reply.SetStatus(kStatusInvalidArgument);
-  } else if (!store_.Matches(*text)) {
+  if (text && !store_.Matches(*text)) {
     reply.SetStatus(kStatusWrongPassword);
-  } else if (!IsAuthorisable(request.ConfigCommand())) {
-    reply.SetStatus(kStatusInvalidArgument);
-  } else {
-    connection_.authorised_opcode = static_cast<std::uint8_t>(request.ConfigCommand());
+    return;
   }
+  if (!text || !IsAuthorisable(request.ConfigCommand())) {
+    reply.SetStatus(kStatusInvalidArgument);
+    return;
+  }
+  connection_.authorised_opcode = static_cast<std::uint8_t>(request.ConfigCommand());
 }
 
 void PasscodeCommands::Change(const XuPacket& request, XuPacket& reply) {
