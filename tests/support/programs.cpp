@@ -8,8 +8,12 @@
 
 namespace hx::test {
 
-std::string HxBinary() { return std::string(HX7300_BINARY_DIR) + "/hx7300"; }
-std::string EmulatorBinary() { return std::string(HX7300_BINARY_DIR) + "/hx7300-emulator"; }
+std::string HxBinary() {
+  return std::string(HX7300_BINARY_DIR) + "/hx7300";
+}
+std::string EmulatorBinary() {
+  return std::string(HX7300_BINARY_DIR) + "/hx7300-emulator";
+}
 
 std::string ReportLine(HRESULT code) {
   const auto text = platform::LookupMessageText(code);
