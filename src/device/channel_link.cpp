@@ -8,6 +8,7 @@
 #include <mutex>
 #include <thread>
 
+#include "console/secure_wipe.h"
 #include "device/link_frames.h"
 #include "platform/stream_socket.h"
 
@@ -102,8 +103,12 @@ HRESULT LinkChannel::Open(CAutoResetEvent& status_event) {
 }
 
 HRESULT LinkChannel::Set(std::uint8_t selector, XuConstBytes packet) {
+  XuPacket request = XuPacket::FromBytes(packet);
   XuPacket reply;
-  return Transfer(link::RequestKind::kSet, selector, XuPacket::FromBytes(packet), reply);
+  const HRESULT hr = Transfer(link::RequestKind::kSet, selector, request, reply);
+  // A request may carry the passcode; no copy of it outlives the transfer.
+  SecureWipe(request.Bytes());
+  return hr;
 }
 
 HRESULT LinkChannel::Get(std::uint8_t selector, XuBytes packet) {
@@ -141,7 +146,11 @@ HRESULT LinkChannel::Transfer(link::RequestKind kind, std::uint8_t selector, con
   HRESULT send_result;
   {
     std::lock_guard send_lock(send_mutex_);
-    send_result = socket_.SendAll(link::EncodeRequest({kind, selector, tag, out}));
+    link::RequestFrame frame{kind, selector, tag, out};
+    link::RequestFrameBytes bytes = link::EncodeRequest(frame);
+    send_result = socket_.SendAll(bytes);
+    SecureWipe(frame.data.Bytes());
+    SecureWipe(std::span(bytes));
   }
   if (FAILED(send_result)) {
     Break();
