@@ -8,33 +8,19 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <clocale>
 #include <cstring>
-#include <cwchar>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/file_view.h"
+#include "platform/locale_text.h"
 #include "platform/system_error.h"
 
 namespace hx {
 namespace {
 
 constexpr std::size_t kWindowSize = std::size_t{64} * 1024;
-
-bool NarrowPath(const wchar_t* path, std::string& narrow) {
-  std::mbstate_t state{};
-  const wchar_t* source = path;
-  const std::size_t length = std::wcsrtombs(nullptr, &source, 0, &state);
-  if (length == static_cast<std::size_t>(-1)) {
-    return false;
-  }
-  narrow.assign(length, '\0');
-  source = path;
-  state = std::mbstate_t{};
-  std::wcsrtombs(narrow.data(), &source, length, &state);
-  return true;
-}
 
 bool SameFile(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
@@ -60,11 +46,12 @@ CReadOnlyFileView::~CReadOnlyFileView() {
 
 HRESULT CReadOnlyFileView::Open(const wchar_t* path) {
   Close();
-  std::string narrow;
-  if (path == nullptr || !NarrowPath(path, narrow)) {
+  const std::optional<std::string> narrow =
+      path != nullptr ? platform::NarrowLocaleText(path) : std::nullopt;
+  if (!narrow) {
     return HresultFromError(kErrorInvalidParameter);
   }
-  const int fd = ::open(narrow.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = ::open(narrow->c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     return platform::HresultFromErrno(errno);
   }
