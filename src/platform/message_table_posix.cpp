@@ -34,10 +34,13 @@ constexpr MessageText kMessages[] = {
     {0x800700B7u, L"Something with that name is already present.\r\n"},
     {0x800700DFu, L"The file is larger than this operation can handle.\r\n"},
     {0x800703EEu, L"The file was changed by another program while it was being read.\r\n"},
+    {0x80070459u, L"A character has no form in the code page the text must be sent in.\r\n"},
     {0x8007045Du, L"An input or output error occurred on the device.\r\n"},
     {0x8007048Fu, L"The device is not connected.\r\n"},
     {0x80070490u, L"The item that was looked for could not be found.\r\n"},
+    {0x8007052Bu, L"The passcode is not the right one.\r\n"},
     {0x800705B4u, L"The wait ended because its time limit ran out.\r\n"},
+    {0x800B0100u, L"The image carries no signature that the device accepts.\r\n"},
 };
 
 }  // namespace
