@@ -6,6 +6,7 @@
 
 #include "console/bounded_text.h"
 #include "console/console_io.h"
+#include "console/report_error.h"
 #include "operations/image_size_confirmation.h"
 #include "protocol/image_slots.h"
 #include "protocol/opcodes.h"
@@ -14,7 +15,6 @@ namespace hx {
 namespace {
 
 constexpr std::uint64_t kLargestImage = 0xFFFFFFFFu;
-constexpr std::uint32_t kStopWorker = 1;
 
 }  // namespace
 
@@ -58,9 +58,14 @@ HRESULT CImageUpdate::Initialize(CDuzuVideoCaptureDevice* device, std::uint8_t i
       return hr;
     }
   }
+  if (worker_.Started() && !worker_running_) {
+    worker_.Join();  // it ended on a failure of the transfer before
+  }
   if (!worker_.Started()) {
+    worker_running_ = true;
     hr = worker_.Start([this] { ImageUpdateWorker(*this); });
     if (FAILED(hr)) {
+      worker_running_ = false;
       return hr;
     }
   }
@@ -69,6 +74,7 @@ HRESULT CImageUpdate::Initialize(CDuzuVideoCaptureDevice* device, std::uint8_t i
   }
   device_ = device;
   console_output_ = true;
+  transfer_failure_ = S_OK;
   file_size_ = static_cast<std::uint32_t>(size);
   total_blocks_ = file_size_ / kBlockSize + (file_size_ % kBlockSize != 0 ? 1 : 0);
   image_index_ = image_index;
@@ -159,6 +165,9 @@ void CImageUpdate::ShowProgress() {
 }
 
 void CImageUpdate::Uninitialize() {
+  // A transfer that ended on the device's word may have left the worker finishing a block; the
+  // file and the counters are its until it is idle.
+  WaitForIdleWorker();
   file_.Close();
   file_size_ = 0;
   bytes_sent_ = 0;
@@ -173,8 +182,33 @@ void CImageUpdate::StopWorker() {
   }
 }
 
-void CImageUpdate::StopOnFailure(HRESULT failure) {
-  worker_failure_.store(failure, std::memory_order_release);
+void CImageUpdate::WaitForIdleWorker() {
+  if (!worker_running_) {
+    return;
+  }
+  if (FAILED(completion_port_.Post({kWorkerFence, nullptr}))) {
+    return;
+  }
+  // Set when the worker reaches the fence, or when it ends first.
+  worker_idle_.Wait(std::nullopt);
+}
+
+void CImageUpdate::NoteWorkerEnded() {
+  worker_running_ = false;
+  worker_idle_.Set();
+}
+
+HRESULT CImageUpdate::EndWithFailure(const char* context, HRESULT failure) {
+  HRESULT first = S_OK;
+  if (transfer_failure_.compare_exchange_strong(first, failure, std::memory_order_acq_rel)) {
+    ReportError(context, failure);
+    return failure;
+  }
+  return first;
+}
+
+void CImageUpdate::StopOnFailure(const char* context, HRESULT failure) {
+  EndWithFailure(context, failure);
   // Wake the reader, which would otherwise wait for a device reply that will never come.
   device_->StatusEvent().Set();
 }

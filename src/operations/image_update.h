@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "device/capture_device.h"
+#include "platform/auto_reset_event.h"
 #include "platform/completion_queue.h"
 #include "platform/file_view.h"
 #include "platform/hresult.h"
@@ -18,6 +19,10 @@ namespace hx {
 
 class CImageUpdate {
  public:
+  /// Completion byte counts other than 0: stop the worker, or have it say when it gets there.
+  static constexpr std::uint32_t kStopWorker = 1;
+  static constexpr std::uint32_t kWorkerFence = 2;
+
   CImageUpdate() = default;
   /// Stops and joins the worker, frees the replies it never took, releases the file.
   ~CImageUpdate();
@@ -38,14 +43,18 @@ class CImageUpdate {
   HRESULT PostXU(XuPacket* packet);
   /// Prints "Block n/total sent..." in place.
   void ShowProgress();
-  /// Releases the file and zeroes the counters; keeps the queue and the worker.
+  /// Waits until the worker is idle, then releases the file and zeroes the counters; keeps the
+  /// queue and the worker.
   void Uninitialize();
   /// Asks the worker to stop after what it is doing and waits for it.
   void StopWorker();
 
   bool FileDrained() const { return bytes_sent_ >= file_size_; }
-  /// The failure that stopped the worker, or S_OK while it runs.
-  HRESULT WorkerFailure() const { return worker_failure_.load(std::memory_order_acquire); }
+  /// Ends the transfer with a failure that either thread met: the first one is reported (under
+  /// context) and kept, later ones are not. Returns the failure the transfer ends with.
+  HRESULT EndWithFailure(const char* context, HRESULT failure);
+  /// The failure the transfer ended with, or S_OK.
+  HRESULT TransferFailure() const { return transfer_failure_.load(std::memory_order_acquire); }
   /// The worker's thread procedure.
   friend void ImageUpdateWorker(CImageUpdate& update);
 
@@ -54,7 +63,9 @@ class CImageUpdate {
   std::uint32_t BlocksSent() const { return blocks_sent_; }
 
  private:
-  void StopOnFailure(HRESULT failure);
+  void StopOnFailure(const char* context, HRESULT failure);
+  void WaitForIdleWorker();
+  void NoteWorkerEnded();
 
   CCompletionQueue completion_port_;
   CThread worker_;
@@ -67,12 +78,14 @@ class CImageUpdate {
   std::uint32_t total_blocks_ = 0;
   std::uint32_t blocks_sent_ = 0;
   bool console_output_ = false;
-  std::atomic<HRESULT> worker_failure_{S_OK};
+  std::atomic<HRESULT> transfer_failure_{S_OK};
+  std::atomic<bool> worker_running_{false};
+  CAutoResetEvent worker_idle_;
 };
 
 /// Takes replies from the completion queue and answers them: the info acceptance and each
 /// block echo with the next block or the flush. Ends on a stop request or on a failure, which
-/// it reports, records and signals to the reader.
+/// ends the transfer and wakes the reader.
 void ImageUpdateWorker(CImageUpdate& update);
 
 }  // namespace hx

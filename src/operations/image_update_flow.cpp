@@ -24,8 +24,8 @@ class TransferReplyJudge final : public ReplyJudge {
     const bool answers_transfer =
         reply.Opcode() == XU_OPCODE_IMGUPD_ECHO || reply.Opcode() == XU_OPCODE_IMGUPD_INFO;
     if (answers_transfer && reply.Status() != 0) {
-      ReportError("XUEchoThread - Image Update failed!", reply.Status());
-      return ReplyVerdict::Finish(reply.Status());
+      return ReplyVerdict::Finish(
+          update_.EndWithFailure("XUEchoThread - Image Update failed!", reply.Status()));
     }
     if (reply.Opcode() == XU_OPCODE_IMGUPD_ECHO && reply.BlockMarker() == BLOCK_MARKER_FLUSH) {
       Console().WriteNarrow("Image Update completed.\r\n");
@@ -44,7 +44,13 @@ class TransferReplyJudge final : public ReplyJudge {
   }
 
   // A worker that stopped on a failure has reported it; the transfer ends with it.
-  HRESULT AfterWait() override { return update_.WorkerFailure(); }
+  HRESULT AfterWait() override { return update_.TransferFailure(); }
+
+  // The link that failed the status read may have failed the worker's write first: the
+  // transfer's failure is reported once, by whichever thread met it first.
+  HRESULT EndOnStatusFailure(const char* context, HRESULT failure) override {
+    return update_.EndWithFailure(context, failure);
+  }
 
  private:
   CImageUpdate& update_;

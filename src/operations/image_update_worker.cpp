@@ -1,7 +1,6 @@
 #include <memory>
 
 #include "console/console_io.h"
-#include "console/report_error.h"
 #include "operations/image_update.h"
 #include "protocol/opcodes.h"
 
@@ -39,8 +38,12 @@ WorkerStep AnswerReply(CImageUpdate& update, const XuPacket& reply) {
 void ImageUpdateWorker(CImageUpdate& update) {
   for (;;) {
     const Completion completion = update.completion_port_.Take();
+    if (completion.byte_count == CImageUpdate::kWorkerFence) {
+      update.worker_idle_.Set();
+      continue;
+    }
     if (completion.byte_count != 0) {
-      return;
+      break;
     }
     if (completion.key == nullptr) {
       continue;
@@ -48,11 +51,11 @@ void ImageUpdateWorker(CImageUpdate& update) {
     const std::unique_ptr<XuPacket> reply(static_cast<XuPacket*>(completion.key));
     const WorkerStep step = AnswerReply(update, *reply);
     if (FAILED(step.result)) {
-      ReportError(step.failure_context, step.result);
-      update.StopOnFailure(step.result);
-      return;
+      update.StopOnFailure(step.failure_context, step.result);
+      break;
     }
   }
+  update.NoteWorkerEnded();
 }
 
 }  // namespace hx

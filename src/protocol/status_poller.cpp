@@ -44,6 +44,11 @@ ReplyVerdict ReadListedReplies(CDuzuVideoCaptureDevice& device, const PollRules&
 
 }  // namespace
 
+HRESULT ReplyJudge::EndOnStatusFailure(const char* context, HRESULT failure) {
+  ReportIf(context, failure);
+  return failure;
+}
+
 HRESULT PollForReply(CDuzuVideoCaptureDevice& device, const PollRules& rules, ReplyJudge& judge) {
   XuPacket status_bytes;
   for (std::uint32_t polls = 1;; ++polls) {
@@ -57,8 +62,7 @@ HRESULT PollForReply(CDuzuVideoCaptureDevice& device, const PollRules& rules, Re
     status_bytes.Clear();
     const HRESULT status_result = device.GetXU(kStatusSelector, status_bytes.Bytes());
     if (FAILED(status_result)) {
-      ReportIf(rules.status_read_context, status_result);
-      return status_result;
+      return judge.EndOnStatusFailure(rules.status_read_context, status_result);
     }
     const XuStatusPacket status(status_bytes);
     if (rules.device_messages && status.IsDeviceMessage()) {

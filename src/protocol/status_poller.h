@@ -55,6 +55,9 @@ class ReplyJudge {
   /// Called after every wait, before the status read; a failure ends the loop with it,
   /// unreported (the party that failed has reported it).
   virtual HRESULT AfterWait() { return S_OK; }
+  /// A failed status read ends the loop: reports it under context (when given) and returns the
+  /// result the loop ends with.
+  virtual HRESULT EndOnStatusFailure(const char* context, HRESULT failure);
 };
 
 /// Runs the loop on the calling thread. Returns the verdict's result, a failure of the loop

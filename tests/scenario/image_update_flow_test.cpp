@@ -142,5 +142,30 @@ TEST_F(ImageUpdateFlowTest, WorkerFailuresEndTheTransferInsteadOfLeavingTheReade
   EXPECT_FALSE(model_->SlotContents(kConfigImageIndex).has_value());
 }
 
+TEST_F(ImageUpdateFlowTest, ALostLinkIsReportedOnceWhicheverThreadMeetsItFirst) {
+  const std::string not_connected = test::ReportLine(static_cast<HRESULT>(0x8007048F));
+  for (int transfers : {20, 40, 60, 100, 130}) {
+    SCOPED_TRACE("link lost after " + std::to_string(transfers) + " transfers");
+    StartDevice({"disconnect-after=" + std::to_string(transfers)});
+    EXPECT_EQ(Upload("config", 3 * kBlockSize), static_cast<HRESULT>(0x8007048F));
+    const std::string output = Output();
+    EXPECT_EQ(output.find(not_connected), output.rfind(not_connected)) << output;
+    EXPECT_NE(output.find(not_connected), std::string::npos);
+  }
+}
+
+TEST_F(ImageUpdateFlowTest, PositiveStatusOnABlockEchoLetsTheRunGoOnOnceTheWorkerIsIdle) {
+  // A positive Status is a failure the device reports but not one the handler stops for: the
+  // image follows the signature while the worker may still be finishing its last write.
+  // The device then refuses the image, whose signature it never received whole.
+  StartDevice({"echo-status=7:1"}, "Y\n");
+  const auto no_signature = static_cast<HRESULT>(0x800B0100);
+  EXPECT_EQ(Upload("nk", 3 * kBlockSize, 3 * kBlockSize), no_signature);
+  EXPECT_NE(Output().find(test::ReportLine(7) + "You are attempting to update NK.BIN"),
+            std::string::npos);
+  EXPECT_TRUE(Output().ends_with(test::ReportLine(no_signature)));
+  EXPECT_FALSE(model_->SlotContents(kMainImageIndex).has_value());
+}
+
 }  // namespace
 }  // namespace hx
