@@ -9,11 +9,13 @@
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -27,6 +29,24 @@
 #include "operations/passcode.h"
 #include "protocol/image_slots.h"
 #include "protocol/opcodes.h"
+
+// Every allocation in the process is counted, the virtual device's own included, to show
+// that nothing is allocated per data packet.
+std::atomic<std::uint64_t> g_allocations{0};
+
+void* operator new(std::size_t size) {
+  ++g_allocations;
+  if (void* memory = std::malloc(size == 0 ? 1 : size)) {
+    return memory;
+  }
+  throw std::bad_alloc();
+}
+void operator delete(void* memory) noexcept {
+  std::free(memory);
+}
+void operator delete(void* memory, std::size_t) noexcept {
+  std::free(memory);
+}
 
 namespace {
 
@@ -91,6 +111,7 @@ struct Result {
   double cpu_s;
   std::uint64_t transfers;
   long peak_anon_kib;
+  std::uint64_t allocations;
 };
 
 Result Upload(const std::filesystem::path& image, const std::filesystem::path& state_dir,
@@ -106,7 +127,7 @@ Result Upload(const std::filesystem::path& image, const std::filesystem::path& s
     channel = std::move(counting);
     return S_OK;
   });
-  Result result{device.Initialize(), 0, 0, 0, 0};
+  Result result{device.Initialize(), 0, 0, 0, 0, 0};
   if (FAILED(result.hr)) {
     return result;
   }
@@ -123,6 +144,7 @@ Result Upload(const std::filesystem::path& image, const std::filesystem::path& s
     }
   });
   counter->transfers = 0;
+  const std::uint64_t allocations_before = g_allocations;
   const double cpu_before = CpuSeconds();
   const auto started = Clock::now();
   {
@@ -134,6 +156,7 @@ Result Upload(const std::filesystem::path& image, const std::filesystem::path& s
   }
   result.wall_s = std::chrono::duration<double>(Clock::now() - started).count();
   result.cpu_s = CpuSeconds() - cpu_before;
+  result.allocations = g_allocations - allocations_before;
   done = true;
   sampler.join();
   result.transfers = counter->transfers;
@@ -170,8 +193,8 @@ int main(int argc, char** argv) {
       std::filesystem::temp_directory_path() / ("hx7300-bench-" + std::to_string(::getpid()));
   std::filesystem::create_directories(work / "slots");
   std::printf("latency %u us per transfer\n", latency_us);
-  std::printf("%8s %10s %10s %12s %10s %12s %9s %14s\n", "MiB", "wall s", "MB/s", "CPU ms/MiB",
-              "transfers", "link-min s", "ratio", "peak anon KiB");
+  std::printf("%6s %9s %8s %11s %10s %11s %8s %14s %12s\n", "MiB", "wall s", "MB/s", "CPU ms/MiB",
+              "transfers", "link-min s", "ratio", "peak anon KiB", "allocs/block");
   int status = 0;
   for (const int mib : sizes_mib) {
     const auto image = work / ("image-" + std::to_string(mib) + ".bin");
@@ -192,11 +215,12 @@ int main(int argc, char** argv) {
       continue;
     }
     const double link_min = static_cast<double>(r.transfers) * latency_us / 1e6;
-    std::printf("%8d %10.3f %10.1f %12.2f %10llu %12.3f %9s %14ld\n", mib, r.wall_s,
+    const double blocks = std::ceil(mib * 1048576.0 / hx::kBlockSize);
+    std::printf("%6d %9.3f %8.1f %11.2f %10llu %11.3f %8s %14ld %12.2f\n", mib, r.wall_s,
                 mib * 1.048576 / r.wall_s, r.cpu_s * 1000 / mib,
                 static_cast<unsigned long long>(r.transfers), link_min,
                 latency_us == 0 ? "-" : std::to_string(r.wall_s / link_min).substr(0, 6).c_str(),
-                r.peak_anon_kib);
+                r.peak_anon_kib, static_cast<double>(r.allocations) / blocks);
     std::filesystem::remove(image);
   }
   std::filesystem::remove_all(work);

@@ -36,7 +36,7 @@ TEST_F(ImageUpdateEndToEnd, MainImageAndSignatureLandByteForByte) {
                             "-s:" + signature_path.string()},
                            {{"HX7300_DEVICE", emulator_.Address()}});
   ASSERT_TRUE(session.WaitForOutput("\r\nEnter passcode:"));
-  EXPECT_FALSE(session.EchoOn());
+  EXPECT_TRUE(session.WaitForEcho(false));
   session.Type("1234\r");
   ASSERT_TRUE(session.WaitForOutput("any other key to abort)? "));
   EXPECT_TRUE(session.EchoOn());
@@ -69,7 +69,7 @@ TEST_F(ImageUpdateEndToEnd, InterruptAtThePasscodePromptGivesTheTerminalItsEchoB
   test::PtySession session({test::HxBinary(), "-m:img", "-i:config", "-f:" + image_path.string()},
                            {{"HX7300_DEVICE", emulator_.Address()}});
   ASSERT_TRUE(session.WaitForOutput("\r\nEnter passcode:"));
-  EXPECT_FALSE(session.EchoOn());
+  EXPECT_TRUE(session.WaitForEcho(false));
   session.Type("12\x03");
   EXPECT_EQ(session.Finish(), 128 + SIGINT);
   EXPECT_TRUE(session.EchoOn());

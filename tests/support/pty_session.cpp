@@ -102,6 +102,17 @@ bool PtySession::EchoOn() const {
   return (settings.c_lflag & ECHO) != 0;
 }
 
+bool PtySession::WaitForEcho(bool on, std::chrono::milliseconds limit) const {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (EchoOn() != on) {
+    if (std::chrono::steady_clock::now() >= deadline) {
+      return false;
+    }
+    usleep(1000);
+  }
+  return true;
+}
+
 int PtySession::Finish(std::chrono::milliseconds limit) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
   for (;;) {

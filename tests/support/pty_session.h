@@ -26,6 +26,9 @@ class PtySession {
   void Type(const std::string& bytes);
   /// Whether the terminal currently echoes what is typed.
   bool EchoOn() const;
+  /// Waits until the terminal's echo is in the given state (the prompt comes just before the
+  /// program turns echo off); returns whether it got there in time.
+  bool WaitForEcho(bool on, std::chrono::milliseconds limit = std::chrono::seconds(5)) const;
   /// Reads the rest of the output and waits for the program to end; returns its exit status
   /// (128 + signal number when a signal ended it), or -1 when it did not end in time.
   int Finish(std::chrono::milliseconds limit = std::chrono::seconds(20));
