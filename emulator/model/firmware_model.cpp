@@ -89,6 +89,10 @@ void FirmwareModel::PostReply(const XuPacket& reply) {
 }
 
 bool FirmwareModel::TakeDisconnect() {
+  // Asked after every transfer: a device without the fault answers without taking the lock.
+  if (!options_.faults.disconnect_after) {
+    return false;
+  }
   std::lock_guard lock(mutex_);
   return faults_.TakeDisconnect();
 }

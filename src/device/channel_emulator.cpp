@@ -49,7 +49,8 @@ HRESULT EmulatorChannel::Carry(Transfer&& transfer) {
   }
   HRESULT hr;
   {
-    std::lock_guard bus(bus_mutex_);
+    AcquireBus();
+    std::lock_guard bus(bus_mutex_, std::adopt_lock);
     const auto deadline = Clock::now() + model_->TransferLatency();
     hr = transfer();
     WaitUntil(deadline);
@@ -58,6 +59,18 @@ HRESULT EmulatorChannel::Carry(Transfer&& transfer) {
     Break();
   }
   return hr;
+}
+
+void EmulatorChannel::AcquireBus() {
+  // The other thread's transfer ends within one latency: waiting for it by watching the lock
+  // hands the bus over at once, where sleeping on it would add a wake-up to every hand-over.
+  const auto give_up = Clock::now() + model_->TransferLatency() + kSpinMargin;
+  while (!bus_mutex_.try_lock()) {
+    if (Clock::now() > give_up) {
+      bus_mutex_.lock();
+      return;
+    }
+  }
 }
 
 HRESULT EmulatorChannel::Set(std::uint8_t selector, XuConstBytes packet) {

@@ -26,6 +26,7 @@ class EmulatorChannel final : public XuChannel {
   template <typename Transfer>
   HRESULT Carry(Transfer&& transfer);
   void Break();
+  void AcquireBus();
 
   std::shared_ptr<emu::FirmwareModel> model_;
   CAutoResetEvent* status_event_ = nullptr;
