@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "console/console_io.h"
+#include "console/silent_console.h"
 #include "device/capture_device.h"
 #include "device/channel_emulator.h"
 #include "operations/image_update.h"
@@ -70,19 +71,6 @@ class CountingChannel final : public hx::XuChannel {
 
  private:
   std::unique_ptr<hx::XuChannel> inner_;
-};
-
-// Progress lines go nowhere: the benchmark measures the transfer, not the terminal.
-class SilentConsole final : public hx::ConsoleIo {
- public:
-  void WriteWide(std::wstring_view) override {}
-  void WriteNarrow(std::string_view) override {}
-  void WriteNarrowInPlace(std::string_view) override {}
-  int ReadChar() override { return -1; }
-  HRESULT ReadHiddenLine(std::span<wchar_t>, std::size_t& count) override {
-    count = 0;
-    return S_OK;
-  }
 };
 
 long AnonymousKib() {
@@ -187,7 +175,8 @@ int main(int argc, char** argv) {
       sizes_mib = ParseSizes(argv[i + 1]);
     }
   }
-  SilentConsole console;
+  // Progress lines go nowhere: the benchmark measures the transfer, not the terminal.
+  hx::SilentConsole console;
   hx::ScopedConsole scoped(console);
   const auto work =
       std::filesystem::temp_directory_path() / ("hx7300-bench-" + std::to_string(::getpid()));

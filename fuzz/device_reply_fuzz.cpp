@@ -10,32 +10,17 @@
 #include <string_view>
 
 #include "console/console_io.h"
+#include "console/silent_console.h"
 #include "protocol/daa_settings.h"
 #include "protocol/device_message.h"
 #include "protocol/status_packet.h"
-
-namespace {
-
-class DiscardingConsole final : public hx::ConsoleIo {
- public:
-  void WriteWide(std::wstring_view) override {}
-  void WriteNarrow(std::string_view) override {}
-  void WriteNarrowInPlace(std::string_view) override {}
-  int ReadChar() override { return -1; }
-  HRESULT ReadHiddenLine(std::span<wchar_t>, std::size_t& count) override {
-    count = 0;
-    return S_OK;
-  }
-};
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::array<std::uint8_t, hx::kXuPacketSize> bytes{};
   std::copy_n(data, std::min(size, bytes.size()), bytes.begin());
   const hx::XuPacket packet = hx::XuPacket::FromBytes(bytes);
 
-  DiscardingConsole console;
+  hx::SilentConsole console;
   hx::ScopedConsole scoped(console);
   hx::ReportDeviceMessage(packet);
 
