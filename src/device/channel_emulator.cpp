@@ -64,9 +64,10 @@ HRESULT EmulatorChannel::Carry(Transfer&& transfer) {
 void EmulatorChannel::AcquireBus() {
   // The other thread's transfer ends within one latency: waiting for it by watching the lock
   // hands the bus over at once, where sleeping on it would add a wake-up to every hand-over.
+  static const bool watching_pays = std::thread::hardware_concurrency() > 1;
   const auto give_up = Clock::now() + model_->TransferLatency() + kSpinMargin;
   while (!bus_mutex_.try_lock()) {
-    if (Clock::now() > give_up) {
+    if (!watching_pays || Clock::now() > give_up) {
       bus_mutex_.lock();
       return;
     }

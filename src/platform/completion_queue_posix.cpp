@@ -3,6 +3,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <thread>
 
 #include "platform/completion_queue.h"
 
@@ -52,8 +53,10 @@ HRESULT CCompletionQueue::Post(const Completion& completion) {
 }
 
 Completion CCompletionQueue::Take() {
+  // On a single processor the poster cannot run while we watch: go straight to sleep there.
+  static const bool watching_pays = std::thread::hardware_concurrency() > 1;
   const auto spin_until = std::chrono::steady_clock::now() + kSpinBeforeSleeping;
-  while (impl_->count.load(std::memory_order_acquire) == 0 &&
+  while (watching_pays && impl_->count.load(std::memory_order_acquire) == 0 &&
          std::chrono::steady_clock::now() < spin_until) {
   }
   std::unique_lock lock(impl_->mutex);

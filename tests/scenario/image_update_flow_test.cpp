@@ -167,5 +167,25 @@ TEST_F(ImageUpdateFlowTest, PositiveStatusOnABlockEchoLetsTheRunGoOnOnceTheWorke
   EXPECT_FALSE(model_->SlotContents(kMainImageIndex).has_value());
 }
 
+TEST_F(ImageUpdateFlowTest, FailedWritesAndReadsOfTheTransferAreReportedOnceAndReturned) {
+  const auto general = static_cast<HRESULT>(0x8007001F);
+  struct Case {
+    const char* fault;
+    const char* last_line_before_failure;
+  } cases[] = {
+      {"fail-set=6:0x8007001F", "\r\nEnter passcode:\r\n"},                 // the info packet
+      {"fail-get=1:0x8007001F:3", "Starting Image Update process...\r\n"},  // a status read
+      {"fail-set=8:0x8007001F:3", "\r\nFlushing file, do NOT power down the device!\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.fault);
+    StartDevice({c.fault});
+    EXPECT_EQ(Upload("config", 2 * kBlockSize), general);
+    const std::string output = Output();
+    EXPECT_TRUE(output.ends_with(c.last_line_before_failure + test::ReportLine(general))) << output;
+    EXPECT_FALSE(model_->SlotContents(kConfigImageIndex).has_value());
+  }
+}
+
 }  // namespace
 }  // namespace hx

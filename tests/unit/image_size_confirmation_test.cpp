@@ -40,6 +40,7 @@ TEST(ImageSizeConfirmation, OnlyALoneYConfirms) {
   EXPECT_TRUE(Confirm(1, 100, "y\n"));
   EXPECT_TRUE(Confirm(1, 100, "Y"));  // end of input right after the answer
   EXPECT_FALSE(Confirm(1, 100, " Y\n"));
+  EXPECT_FALSE(Confirm(1, 100, "Y \n"));
   EXPECT_FALSE(Confirm(1, 100, "YES\n"));
   EXPECT_FALSE(Confirm(1, 100, "\nY\n"));
   EXPECT_FALSE(Confirm(1, 100, ""));
