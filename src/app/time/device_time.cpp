@@ -1,5 +1,5 @@
-// SKELETON-STUB: a stand-in until the PC time-zone resolution is written. It knows no zone, so
-// every "-t:" is refused (the main usage screen is shown) and nothing is sent to the device.
+// Time-zone resolution of the PC is not written yet. Until it is, no zone is known, so every
+// "-t:" is refused (the main usage screen is shown) and nothing is sent to the device.
 #include "app/time/device_time.h"
 
 namespace hx {
