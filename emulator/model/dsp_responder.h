@@ -3,11 +3,9 @@
 
 #include "model/firmware_options.h"
 #include "model/responder.h"
+#include "protocol/daa_settings.h"
 
 namespace hx::emu {
-
-inline constexpr std::uint8_t kDspReadDaa = 1;
-inline constexpr std::uint8_t kDaaRecordType = 5;
 
 /// The DSP's reply carrying values as a DAA settings record with its checksum.
 XuPacket BuildDaaReply(const DaaValues& values);

@@ -14,16 +14,25 @@ inline XuPacket DaaReply(std::uint8_t group_id, std::uint8_t gcr, std::uint8_t i
                          std::uint8_t lvcs, std::uint16_t low_mag, std::uint16_t high_mag) {
   XuPacket reply;
   reply.SetOpcode(XU_OPCODE_VDSP_RESPONSE);
-  reply.SetByte(4, kDaaRecordType);
-  reply.SetByte(6, group_id);
-  reply.SetByte(8, gcr);
-  for (std::uint8_t i = 0; i < 6; ++i) {
-    reply.SetByte(9 + i, static_cast<std::uint8_t>(ictrl_base + i));
-  }
-  reply.SetByte(15, lvcs);
-  reply.SetU16(16, low_mag);
-  reply.SetU16(18, high_mag);
-  reply.SetByte(21, DaaSettings::ChecksumOf(reply));
+  const auto ictrl = [ictrl_base](int i) { return static_cast<std::uint8_t>(ictrl_base + i); };
+  const DaaSettings settings{
+      .record_type = kDaaRecordType,
+      .group_id = group_id,
+      .record_byte3 = 0,
+      .gcr = gcr,
+      .ictrl1_voice = ictrl(0),
+      .ictrl2_voice = ictrl(1),
+      .ictrl3_voice = ictrl(2),
+      .ictrl1_dtmf = ictrl(3),
+      .ictrl2_dtmf = ictrl(4),
+      .ictrl3_dtmf = ictrl(5),
+      .lvcs_check = lvcs,
+      .low_mag = low_mag,
+      .high_mag = high_mag,
+      .checksum = 0,
+      .computed_checksum = 0,
+  };
+  settings.WriteTo(reply);
   return reply;
 }
 
