@@ -2,56 +2,29 @@
 
 #include <algorithm>
 
+#include "protocol/device_message.h"
 #include "protocol/status_packet.h"
 
 namespace hx::emu {
-namespace {
-
-constexpr std::size_t kMessageKindOffset = 4;
-constexpr std::size_t kEfsSelectorOffset = 1;
-constexpr std::uint8_t kEfsSelector = 4;
-constexpr std::size_t kEfsF = 8;
-constexpr std::size_t kEfsS = 10;
-constexpr std::size_t kCodedCode = 8;
-constexpr std::size_t kCodedText = 12;
-constexpr std::size_t kPlainText = 5;
-
-// The device fills a text field to its end when the text is long; no terminator then.
-void PutText(XuPacket& packet, std::size_t offset, const std::string& text) {
-  const std::size_t room = kXuPacketSize - offset;
-  const std::size_t n = std::min(text.size(), room);
-  for (std::size_t i = 0; i < n; ++i) {
-    packet.SetByte(offset + i, static_cast<std::uint8_t>(text[i]));
-  }
-}
-
-}  // namespace
-
 XuPacket BuildDeviceMessage(const DeviceMessageFault& message) {
-  XuPacket packet;
+  const auto text = std::as_bytes(std::span(message.text.data(), message.text.size()));
+  const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(text.data()),
+                                            text.size());
   switch (message.form) {
     case DeviceMessageFault::Form::kEfs: {
-      packet.SetByte(kEfsSelectorOffset, kEfsSelector);
       // Byte 4, the low byte of E, is what marks the packet as a message.
       const std::uint8_t low = static_cast<std::uint8_t>(message.code) == kDeviceMessageCoded
                                    ? kDeviceMessageCoded
                                    : kDeviceMessageText;
-      packet.SetU32(kMessageKindOffset, (message.code & 0xFFFFFF00u) | low);
-      packet.SetU16(kEfsF, message.f);
-      packet.SetU16(kEfsS, message.s);
-      break;
+      return XuDeviceMessage::Encode(
+          XuDeviceMessage::Efs{(message.code & 0xFFFFFF00u) | low, message.f, message.s});
     }
     case DeviceMessageFault::Form::kCodedText:
-      packet.SetByte(kMessageKindOffset, kDeviceMessageCoded);
-      packet.SetU32(kCodedCode, message.code);
-      PutText(packet, kCodedText, message.text);
-      break;
+      return XuDeviceMessage::Encode(XuDeviceMessage::CodedText{message.code, bytes});
     case DeviceMessageFault::Form::kPlainText:
-      packet.SetByte(kMessageKindOffset, kDeviceMessageText);
-      PutText(packet, kPlainText, message.text);
-      break;
+      return XuDeviceMessage::Encode(XuDeviceMessage::PlainText{bytes});
   }
-  return packet;
+  return XuPacket{};
 }
 
 FaultInjector::FaultInjector(const FaultPlan& plan)
