@@ -1,9 +1,7 @@
 #include "operations/daa_read.h"
 
-#include <array>
-
-#include "console/bounded_text.h"
 #include "console/console_io.h"
+#include "console/console_print.h"
 #include "console/report_error.h"
 #include "operations/handlers.h"
 #include "protocol/opcodes.h"
@@ -29,11 +27,10 @@ class DaaReplyJudge final : public ReplyJudge {
   }
 };
 
+// Each field line follows an empty line of its own.
 void PrintField(const wchar_t* format, unsigned value) {
-  std::array<wchar_t, 128> line{};
-  FormatBoundedW(line, format, value);
   Console().WriteWide(L"\r\n");
-  Console().WriteWide(line.data());
+  PrintWideF(format, value);
 }
 
 }  // namespace

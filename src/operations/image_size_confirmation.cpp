@@ -3,8 +3,8 @@
 #include <array>
 #include <cstring>
 
-#include "console/bounded_text.h"
 #include "console/console_io.h"
+#include "console/console_print.h"
 #include "console/read_stdin_line.h"
 
 namespace hx {
@@ -25,10 +25,8 @@ bool ConfirmImageSize(const ImageSlot& slot, std::uint8_t image_index, std::uint
   if (file_size > UndersizeThreshold(slot)) {
     return true;
   }
-  std::array<wchar_t, 256> question{};
-  FormatBoundedW(question, L"You are attempting to update %hs with a file of size %d bytes.\r\n",
-                 slot.device_file, static_cast<int>(file_size));
-  Console().WriteWide(question.data());
+  PrintWideF(L"You are attempting to update %hs with a file of size %d bytes.\r\n",
+             slot.device_file, static_cast<int>(file_size));
   Console().WriteWide(L"Is this correct (Enter Y to confirm, any other key to abort)? ");
   std::array<char, kAnswerCapacity> answer{};
   // End of input or a failed read leaves an empty answer, which declines.
