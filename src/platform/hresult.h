@@ -19,9 +19,11 @@ enum : std::uint32_t {
   kErrorCrc = 23,
   kErrorSharingViolation = 32,
   kErrorHandleEof = 38,
+  kErrorNotSupported = 50,
   kErrorInvalidParameter = 87,
   kErrorInsufficientBuffer = 122,
   kErrorAlreadyExists = 183,
+  kErrorFilenameTooLong = 206,
   kErrorFileTooLarge = 223,
   kErrorFileInvalid = 1006,
   kErrorNoUnicodeTranslation = 1113,
@@ -29,6 +31,7 @@ enum : std::uint32_t {
   kErrorDeviceNotConnected = 1167,
   kErrorNotFound = 1168,
   kErrorTimeout = 1460,
+  kErrorCannotResolveFilename = 1921,
 };
 
 /// A platform error number as an HRESULT: a positive number e gives 0x80070000 | (e & 0xFFFF),

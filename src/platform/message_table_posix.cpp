@@ -27,11 +27,13 @@ constexpr MessageText kMessages[] = {
     {0x80070017u, L"The data did not pass its integrity check.\r\n"},
     {0x8007001Fu, L"The device or its driver reported a general failure.\r\n"},
     {0x80070026u, L"The input ended before anything was read.\r\n"},
+    {0x80070032u, L"The request is not supported for this kind of item.\r\n"},
     {0x80070057u, L"A value given to the operation is not valid.\r\n"},
     {0x80070070u, L"The disk has no room left.\r\n"},
     {0x8007007Au, L"The buffer given is too small for the data.\r\n"},
     {0x800700AAu, L"The resource is busy at the moment.\r\n"},
     {0x800700B7u, L"Something with that name is already present.\r\n"},
+    {0x800700CEu, L"The file name or path is longer than the system allows.\r\n"},
     {0x800700DFu, L"The file is larger than this operation can handle.\r\n"},
     {0x800703EEu, L"The file was changed by another program while it was being read.\r\n"},
     {0x80070459u, L"A character has no form in the code page the text must be sent in.\r\n"},
@@ -40,6 +42,7 @@ constexpr MessageText kMessages[] = {
     {0x80070490u, L"The item that was looked for could not be found.\r\n"},
     {0x8007052Bu, L"The passcode is not the right one.\r\n"},
     {0x800705B4u, L"The wait ended because its time limit ran out.\r\n"},
+    {0x80070781u, L"The name could not be resolved: it leads through too many links.\r\n"},
     {0x800B0100u, L"The image carries no signature that the device accepts.\r\n"},
 };
 

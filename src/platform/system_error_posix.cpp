@@ -38,6 +38,8 @@ constexpr ErrnoTranslation kTranslations[] = {
     {ENOSPC, kErrorDiskFull},
     {EBUSY, kErrorBusy},
     {EROFS, kErrorWriteProtect},
+    {ENAMETOOLONG, kErrorFilenameTooLong},
+    {ELOOP, kErrorCannotResolveFilename},
     {EMFILE, kErrorTooManyOpenFiles},
     {ENFILE, kErrorTooManyOpenFiles},
 };

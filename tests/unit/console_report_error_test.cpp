@@ -2,40 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-
 #include "platform/message_table.h"
+#include "support/debug_output_file.h"
 #include "support/recording_console.h"
 
 namespace hx {
 namespace {
 
-// Points the debugger output at a fresh file for one test and takes it away afterwards.
-class DebugOutputFile {
- public:
-  DebugOutputFile()
-      : path_(std::filesystem::temp_directory_path() /
-              ("hx7300_debug_" + std::to_string(::getpid()) + ".txt")) {
-    std::filesystem::remove(path_);
-    ::setenv("HX7300_DEBUG_OUTPUT", path_.c_str(), 1);
-  }
-  ~DebugOutputFile() {
-    ::unsetenv("HX7300_DEBUG_OUTPUT");
-    std::filesystem::remove(path_);
-  }
-  std::string Contents() const {
-    std::ifstream file(path_, std::ios::binary);
-    std::ostringstream contents;
-    contents << file.rdbuf();
-    return contents.str();
-  }
-
- private:
-  std::filesystem::path path_;
-};
+using test::DebugOutputFile;
 
 TEST(ReportError, KnownCodePrintsCodeAndTextWithTheTextsLineEnd) {
   test::RecordingConsole console;
@@ -84,10 +58,11 @@ TEST(ReportError, DebugLineGoesToTheNamedFileAndTheConsoleGetsTheLineOnce) {
 
 TEST(MessageTable, EveryCodeTheUtilityProducesHasATextEndingInALineEnd) {
   const std::uint32_t codes[] = {
-      0x00000000u, 0x80004005u, 0x80070057u, 0x8007000Eu, 0x80004001u, 0x80070002u, 0x80070003u,
-      0x80070004u, 0x80070005u, 0x80070006u, 0x80070008u, 0x80070013u, 0x80070015u, 0x80070017u,
-      0x8007001Fu, 0x80070026u, 0x80070070u, 0x8007007Au, 0x800700AAu, 0x800700B7u, 0x800700DFu,
-      0x800703EEu, 0x8007045Du, 0x8007048Fu, 0x80070490u, 0x800705B4u,
+      0x00000000u, 0x80004005u, 0x80070057u, 0x8007000Eu, 0x80004001u, 0x80070002u,
+      0x80070003u, 0x80070004u, 0x80070005u, 0x80070006u, 0x80070008u, 0x80070013u,
+      0x80070015u, 0x80070017u, 0x8007001Fu, 0x80070026u, 0x80070070u, 0x8007007Au,
+      0x800700AAu, 0x800700B7u, 0x800700DFu, 0x800703EEu, 0x8007045Du, 0x8007048Fu,
+      0x80070490u, 0x800705B4u, 0x80070032u, 0x800700CEu, 0x80070781u,
   };
   for (std::uint32_t code : codes) {
     const auto text = platform::LookupMessageText(static_cast<HRESULT>(code));

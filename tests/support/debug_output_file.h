@@ -1,0 +1,24 @@
+#pragma once
+// Points the debugger output (HX7300_DEBUG_OUTPUT) at a fresh file for one test and takes it
+// away afterwards.
+
+#include <filesystem>
+#include <string>
+
+namespace hx::test {
+
+class DebugOutputFile {
+ public:
+  DebugOutputFile();
+  ~DebugOutputFile();
+  DebugOutputFile(const DebugOutputFile&) = delete;
+  DebugOutputFile& operator=(const DebugOutputFile&) = delete;
+
+  /// Everything written to the debugger output so far.
+  std::string Contents() const;
+
+ private:
+  std::filesystem::path path_;
+};
+
+}  // namespace hx::test
