@@ -26,6 +26,10 @@ class ConsoleIo {
   /// Reads one character from standard input; -1 at the end of input. A carriage return
   /// directly before a line feed is dropped, as a text-mode stream does.
   virtual int ReadChar() = 0;
+  /// The result of the first write to standard output that failed (a full disk, a pipe whose
+  /// reader has gone), or S_OK while every write has reached it. Safe from any thread.
+  virtual HRESULT OutputFailure() const = 0;
+
   /// Reads one line from the console with echo off and returns it as the console gives it:
   /// the typed characters followed by "\r\n", at most dest.size() characters. count receives
   /// how many were stored. Echo is restored before this returns, also on failure.
@@ -34,6 +38,11 @@ class ConsoleIo {
 
 /// The console in use: the system console unless a test has put another in its place.
 ConsoleIo& Console();
+
+/// A run's result once its output is counted: a run that succeeded although its standard
+/// output could not be written ends with the write's failure, reported here. Any other result
+/// is returned unchanged.
+HRESULT ResultAfterOutput(HRESULT result);
 
 /// Puts a console in place of the system console for the lifetime of this object (tests).
 class ScopedConsole {

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <cwchar>
 
@@ -108,11 +109,17 @@ class HiddenLineDecoder {
 
 class PosixConsole final : public ConsoleIo {
  public:
-  void WriteWide(std::wstring_view text) override {
-    WriteAllToDescriptor(STDOUT_FILENO, NarrowWithLocale(text));
+  void WriteWide(std::wstring_view text) override { WriteNarrow(NarrowWithLocale(text)); }
+
+  void WriteNarrow(std::string_view text) override {
+    const HRESULT written = WriteAllToDescriptor(STDOUT_FILENO, text);
+    HRESULT none = S_OK;
+    if (FAILED(written)) {
+      output_failure_.compare_exchange_strong(none, written);
+    }
   }
 
-  void WriteNarrow(std::string_view text) override { WriteAllToDescriptor(STDOUT_FILENO, text); }
+  HRESULT OutputFailure() const override { return output_failure_.load(); }
 
   void WriteNarrowInPlace(std::string_view line) override {
     if (::isatty(STDOUT_FILENO) == 0) {
@@ -171,6 +178,7 @@ class PosixConsole final : public ConsoleIo {
   }
 
   StdinBuffer input_;
+  std::atomic<HRESULT> output_failure_{S_OK};
 };
 
 }  // namespace

@@ -35,6 +35,7 @@ constexpr MessageText kMessages[] = {
     {0x800700B7u, L"Something with that name is already present.\r\n"},
     {0x800700CEu, L"The file name or path is longer than the system allows.\r\n"},
     {0x800700DFu, L"The file is larger than this operation can handle.\r\n"},
+    {0x800700E8u, L"The program reading this output has closed its end of the pipe.\r\n"},
     {0x800703EEu, L"The file was changed by another program while it was being read.\r\n"},
     {0x80070459u, L"A character has no form in the code page the text must be sent in.\r\n"},
     {0x8007045Du, L"An input or output error occurred on the device.\r\n"},

@@ -10,6 +10,7 @@ constexpr std::uint32_t kErrorWriteProtect = 19;
 constexpr std::uint32_t kErrorGenFailure = 31;
 constexpr std::uint32_t kErrorDiskFull = 112;
 constexpr std::uint32_t kErrorBusy = 170;
+constexpr std::uint32_t kErrorNoData = 232;
 
 struct ErrnoTranslation {
   int errno_value;
@@ -31,7 +32,7 @@ constexpr ErrnoTranslation kTranslations[] = {
     {ENODEV, kErrorDeviceNotConnected},
     {ENXIO, kErrorDeviceNotConnected},
     {ECONNREFUSED, kErrorDeviceNotConnected},
-    {EPIPE, kErrorDeviceNotConnected},
+    {EPIPE, kErrorNoData},  // what Windows gives a write to a pipe whose reader has gone
     {ECONNRESET, kErrorDeviceNotConnected},
     {ETIMEDOUT, kErrorTimeout},
     {EFBIG, kErrorFileTooLarge},

@@ -16,7 +16,11 @@ struct ProcessRun {
   std::map<std::string, std::string> set_environment{};  ///< added or replaced
   std::vector<std::string> unset_environment{};          ///< removed
   std::string stdin_bytes{};                             ///< then standard input is closed
-  std::chrono::milliseconds timeout{20000};              ///< then the program is killed
+  /// Where standard output goes: captured, into the file at stdout_path, or into a pipe whose
+  /// reading end is closed before the program starts.
+  enum class Output { kCaptured, kFile, kClosedPipe } stdout_to = Output::kCaptured;
+  std::string stdout_path{};                 ///< for Output::kFile
+  std::chrono::milliseconds timeout{20000};  ///< then the program is killed
 };
 
 struct ProcessResult {

@@ -20,6 +20,7 @@ class RecordingConsole final : public ConsoleIo {
   void WriteWide(std::wstring_view text) override;
   void WriteNarrow(std::string_view text) override;
   void WriteNarrowInPlace(std::string_view line) override;
+  HRESULT OutputFailure() const override { return S_OK; }
   int ReadChar() override;
   HRESULT ReadHiddenLine(std::span<wchar_t> dest, std::size_t& count) override;
 

@@ -62,7 +62,7 @@ TEST(MessageTable, EveryCodeTheUtilityProducesHasATextEndingInALineEnd) {
       0x80070003u, 0x80070004u, 0x80070005u, 0x80070006u, 0x80070008u, 0x80070013u,
       0x80070015u, 0x80070017u, 0x8007001Fu, 0x80070026u, 0x80070070u, 0x8007007Au,
       0x800700AAu, 0x800700B7u, 0x800700DFu, 0x800703EEu, 0x8007045Du, 0x8007048Fu,
-      0x80070490u, 0x800705B4u, 0x80070032u, 0x800700CEu, 0x80070781u,
+      0x80070490u, 0x800705B4u, 0x80070032u, 0x800700CEu, 0x80070781u, 0x800700E8u,
   };
   for (std::uint32_t code : codes) {
     const auto text = platform::LookupMessageText(static_cast<HRESULT>(code));

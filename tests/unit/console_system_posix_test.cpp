@@ -62,6 +62,8 @@ TEST(ErrnoTranslation, ErrnoValuesBecomeTheWindowsErrorsOfTheSameMeaning) {
   EXPECT_EQ(Win32ErrorFromErrno(ENOTTY), 6u);
   EXPECT_EQ(Win32ErrorFromErrno(EEXIST), 183u);
   EXPECT_EQ(Win32ErrorFromErrno(ECONNREFUSED), 1167u);
+  EXPECT_EQ(Win32ErrorFromErrno(EPIPE), 232u);
+  EXPECT_EQ(Win32ErrorFromErrno(ENOSPC), 112u);
   EXPECT_EQ(Win32ErrorFromErrno(EFBIG), 223u);
   EXPECT_EQ(Win32ErrorFromErrno(EROFS), 19u);
   EXPECT_EQ(Win32ErrorFromErrno(EDOM), 31u);
