@@ -140,9 +140,11 @@ class PosixConsole final : public ConsoleIo {
     return ch;
   }
 
-  HRESULT ReadHiddenLine(std::span<wchar_t> dest, std::size_t& count) override {
+  HRESULT ReadHiddenLine(std::wstring_view prompt, std::span<wchar_t> dest,
+                         std::size_t& count) override {
     count = 0;
     ScopedEchoOff echo_off;
+    WriteWide(prompt);
     if (FAILED(echo_off.Result())) {
       return echo_off.Result();
     }

@@ -103,6 +103,26 @@ TEST_F(ImageUpdateEndToEnd, RefusedImageLeavesTheDevicesSignatureAsItWas) {
   }
 }
 
+TEST_F(ImageUpdateEndToEnd, PasscodeTypedTheMomentThePromptIsDueIsNeverShown) {
+  ASSERT_TRUE(emulator_.Started());
+  const auto image_path = dir_.Write("config.xml", test::PatternBytes(100));
+  // Output is held back (Ctrl+S) from the start, so the program is caught at the write of its
+  // prompt: echo must be off already, and what is typed ahead of the prompt must not show.
+  test::PtySession session({test::HxBinary(), "-m:img", "-i:config", "-f:" + image_path.string()},
+                           {{"HX7300_DEVICE", emulator_.Address()}}, /*output_stopped=*/true);
+  EXPECT_TRUE(session.WaitForEcho(false));
+  session.Type("1234\r");
+  session.ResumeOutput();
+  EXPECT_EQ(session.Finish(), 0);
+  EXPECT_TRUE(session.EchoOn());
+  EXPECT_TRUE(
+      session.Output().starts_with("\r\nEnter passcode:\r\n"
+                                   "Starting Image Update process...\r\n"))
+      << session.Output();
+  EXPECT_EQ(session.Output().find("1234"), std::string::npos);
+  EXPECT_EQ(test::ReadBytes(dir_.Path() / "slots" / "QVCONFIG.XML"), test::PatternBytes(100));
+}
+
 TEST_F(ImageUpdateEndToEnd, InterruptAtThePasscodePromptGivesTheTerminalItsEchoBack) {
   ASSERT_TRUE(emulator_.Started());
   const auto image_path = dir_.Write("config.xml", test::PatternBytes(100));

@@ -28,7 +28,7 @@ class StderrConsole final : public ConsoleIo {
   void WriteNarrowInPlace(std::string_view line) override { WriteNarrow(line); }
   HRESULT OutputFailure() const override { return S_OK; }
   int ReadChar() override { return -1; }
-  HRESULT ReadHiddenLine(std::span<wchar_t>, std::size_t& count) override {
+  HRESULT ReadHiddenLine(std::wstring_view, std::span<wchar_t>, std::size_t& count) override {
     count = 0;
     return E_FAIL;
   }

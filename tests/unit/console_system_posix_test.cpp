@@ -112,7 +112,7 @@ TEST(SystemConsole, HiddenLineFailsWhenStandardInputIsNotATerminal) {
   HRESULT result = S_OK;
   {
     ScopedDescriptor redirected(STDIN_FILENO, pipe_ends[0]);
-    result = SystemConsole().ReadHiddenLine(line, count);
+    result = SystemConsole().ReadHiddenLine(L"", line, count);
     // The typed line was not taken: it is still there for whoever reads next.
     EXPECT_EQ(SystemConsole().ReadChar(), '1');
     while (SystemConsole().ReadChar() >= 0) {

@@ -100,7 +100,7 @@ pid_t StartHiddenRead(const PseudoTerminal& terminal, int result_pipe) {
   std::setlocale(LC_ALL, "C.UTF-8");
   ::dup2(terminal.Slave(), STDIN_FILENO);
   HiddenLineResult read;
-  read.result = SystemConsole().ReadHiddenLine(read.text, read.count);
+  read.result = SystemConsole().ReadHiddenLine(L"", read.text, read.count);
   const bool sent = ::write(result_pipe, &read, sizeof read) == sizeof read;
   ::_exit(sent ? 0 : 1);
 }

@@ -110,7 +110,7 @@ class TypingConsole final : public ConsoleIo {
   void WriteNarrowInPlace(std::string_view) override {}
   HRESULT OutputFailure() const override { return S_OK; }
   int ReadChar() override { return -1; }
-  HRESULT ReadHiddenLine(std::span<wchar_t> dest, std::size_t& count) override {
+  HRESULT ReadHiddenLine(std::wstring_view, std::span<wchar_t> dest, std::size_t& count) override {
     constexpr std::wstring_view kLine = L"Zq7Xw9Kp\r\n";
     count = std::min(kLine.size(), dest.size());
     std::copy_n(kLine.begin(), count, dest.begin());
