@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "model/device_status.h"
 #include "model/dsp_responder.h"
 #include "model/system_config_responder.h"
 #include "protocol/opcodes.h"
@@ -47,6 +48,11 @@ HRESULT FirmwareModel::HandleSet(std::uint8_t selector, XuConstBytes packet) {
     if (const auto failure = faults_.TransferFailure(TransferFault::Direction::kSet, selector)) {
       return *failure;
     }
+    // A host that never reads its replies would otherwise have the device hold them without
+    // end; with no room left the device stalls its requests instead.
+    if (queue_.Full()) {
+      return kTransferStalled;
+    }
     const XuPacket request = XuPacket::FromBytes(packet);
     if (options_.record_transfers) {
       received_.push_back({selector, request});
@@ -82,7 +88,9 @@ void FirmwareModel::PostReply(const XuPacket& reply) {
   std::uint32_t raised = 0;
   {
     std::lock_guard lock(mutex_);
-    queue_.Push(reply);
+    if (!queue_.Push(reply)) {
+      return;
+    }
     raised = faults_.InterruptsToRaise(1);
   }
   RaiseInterrupts(raised);
@@ -100,6 +108,7 @@ bool FirmwareModel::TakeDisconnect() {
 void FirmwareModel::ConnectionEnded() {
   std::lock_guard lock(mutex_);
   transfer_.Abandon();
+  queue_.Clear();
   connection_ = {};
 }
 
@@ -122,16 +131,14 @@ std::uint32_t FirmwareModel::QueueReplies(std::uint8_t opcode, std::vector<XuPac
   for (const std::uint8_t extra : plan.extra_replies) {
     XuPacket noise;
     noise.SetOpcode(extra);
-    queue_.Push(noise);
-    ++queued;
+    queued += queue_.Push(noise) ? 1 : 0;
   }
   const auto status = plan.failure_status.find(opcode);
   for (XuPacket& reply : replies) {
     if (status != plan.failure_status.end()) {
       reply.SetStatus(status->second);
     }
-    queue_.Push(reply);
-    ++queued;
+    queued += queue_.Push(reply) ? 1 : 0;
   }
   return faults_.InterruptsToRaise(queued);
 }

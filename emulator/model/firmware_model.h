@@ -46,7 +46,8 @@ class FirmwareModel {
   void SetInterruptSink(std::function<void()> sink);
 
   /// A SetXU: the request is handed to its opcode's responder (selector - 1) and every reply it
-  /// answers with is queued and raises one interrupt. S_OK, or a refusal the fault plan gives.
+  /// answers with is queued and raises one interrupt. S_OK, a refusal the fault plan gives, or
+  /// 0x8007001F (a stall) while the reply queue is full.
   HRESULT HandleSet(std::uint8_t selector, XuConstBytes packet);
   /// A GetXU: selector 1 gives the status packet; selector n + 1 takes the oldest waiting reply
   /// of opcode n (all zero when none waits).
@@ -64,8 +65,8 @@ class FirmwareModel {
   }
   /// True once, after the transfer at which the device drops its link.
   bool TakeDisconnect();
-  /// The host has gone: what it was authorised for, its signature and an image transfer in
-  /// progress are forgotten. Slots and passcode stay.
+  /// The host has gone: what it was authorised for, its signature, the replies it left unread
+  /// and an image transfer in progress are forgotten. Slots and passcode stay.
   void ConnectionEnded();
   /// Every packet written to the device so far, oldest first; empty unless the options say
   /// record_transfers.

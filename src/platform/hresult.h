@@ -22,6 +22,7 @@ enum : std::uint32_t {
   kErrorNotSupported = 50,
   kErrorInvalidParameter = 87,
   kErrorInsufficientBuffer = 122,
+  kErrorBusy = 170,
   kErrorAlreadyExists = 183,
   kErrorFilenameTooLong = 206,
   kErrorFileTooLarge = 223,
@@ -52,5 +53,6 @@ inline constexpr HRESULT kHrDataError = HresultFromError(kErrorCrc);
 inline constexpr HRESULT kHrTimeout = HresultFromError(kErrorTimeout);
 inline constexpr HRESULT kHrFileTooLarge = HresultFromError(kErrorFileTooLarge);
 inline constexpr HRESULT kHrFileChanged = HresultFromError(kErrorFileInvalid);
+inline constexpr HRESULT kHrBusy = HresultFromError(kErrorBusy);
 
 }  // namespace hx

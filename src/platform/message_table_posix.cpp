@@ -31,7 +31,7 @@ constexpr MessageText kMessages[] = {
     {0x80070057u, L"A value given to the operation is not valid.\r\n"},
     {0x80070070u, L"The disk has no room left.\r\n"},
     {0x8007007Au, L"The buffer given is too small for the data.\r\n"},
-    {0x800700AAu, L"The resource is busy at the moment.\r\n"},
+    {0x800700AAu, L"The device or resource is busy: someone else is using it.\r\n"},
     {0x800700B7u, L"Something with that name is already present.\r\n"},
     {0x800700CEu, L"The file name or path is longer than the system allows.\r\n"},
     {0x800700DFu, L"The file is larger than this operation can handle.\r\n"},

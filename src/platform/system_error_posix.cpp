@@ -9,7 +9,6 @@ constexpr std::uint32_t kErrorTooManyOpenFiles = 4;
 constexpr std::uint32_t kErrorWriteProtect = 19;
 constexpr std::uint32_t kErrorGenFailure = 31;
 constexpr std::uint32_t kErrorDiskFull = 112;
-constexpr std::uint32_t kErrorBusy = 170;
 constexpr std::uint32_t kErrorNoData = 232;
 
 struct ErrnoTranslation {

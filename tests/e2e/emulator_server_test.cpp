@@ -65,8 +65,11 @@ TEST(EmulatorServer, KeepsTheDeviceStateAcrossConnectionsAndStopsOnTermination) 
     EXPECT_EQ(first.event.Wait(5000).outcome, WaitOutcome::kSignalled);
     first.channel->Close();
   }
+  // The first connection's unread reply went with it; the device itself is as it was.
   Connection second(emulator);
   ASSERT_EQ(second.opened, S_OK);
+  EXPECT_EQ(second.Read(1).Byte(0), 0);
+  ASSERT_EQ(second.RequestDaa(), S_OK);
   const XuPacket status = second.Read(1);
   EXPECT_EQ(status.Byte(0), 1);
   EXPECT_EQ(status.Byte(4), 15);

@@ -9,12 +9,13 @@
 
 #include "device/link_frames.h"
 #include "platform/stream_socket.h"
+#include "support/held_server.h"
 
 namespace hx {
 namespace {
 
 using namespace std::chrono_literals;
-constexpr LinkTimeouts kShortTimeouts{500ms, 500ms};
+constexpr LinkTimeouts kShortTimeouts{500ms, 500ms, 500ms};
 const HRESULT kStall = static_cast<HRESULT>(0x8007001Fu);
 
 // A device on the other end of the link that follows a script written in the test.
@@ -232,6 +233,32 @@ TEST(LinkChannel, OpenNeedsAnHx7300ThatGreetsInTime) {
   const LinkAddress refused{LinkAddress::Kind::kTcp, "", "127.0.0.1", closed_port.Port()};
   closed_port.Close();
   EXPECT_EQ(MakeLinkChannel(refused)->Open(event), kHrDeviceNotConnected);
+}
+
+TEST(LinkChannel, AGreetingWithAFailureRefusesTheClientWithThatResult) {
+  EXPECT_EQ(OpenAgainst([](StreamSocket& s) {
+              link::DeviceFrame busy = link::MakeHello("usb#vid_f0c5&pid_e1a7&mi_03#1");
+              busy.result = link::kHrDeviceBusy;
+              Send(s, busy);
+            }),
+            static_cast<HRESULT>(0x800700AAu));
+}
+
+TEST(LinkChannel, AServerThatTakesNoConnectionIsGivenUpWithinTheConnectLimit) {
+  for (const auto kind : {test::HeldServer::Kind::kUnix, test::HeldServer::Kind::kTcp}) {
+    test::HeldServer held(kind);
+    ASSERT_TRUE(held.Held()) << held.Address();
+    const LinkAddress address =
+        kind == test::HeldServer::Kind::kUnix
+            ? LinkAddress{LinkAddress::Kind::kUnix, held.SocketPath(), "", 0}
+            : LinkAddress{LinkAddress::Kind::kTcp, "", "127.0.0.1", held.Port()};
+    CAutoResetEvent event;
+    auto channel = MakeLinkChannel(address, kShortTimeouts);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(channel->Open(event), kHrDeviceNotConnected) << held.Address();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1500ms) << held.Address();
+    channel->Close();
+  }
 }
 
 }  // namespace

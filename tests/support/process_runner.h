@@ -47,6 +47,7 @@ class EmulatorProcess {
   EmulatorProcess& operator=(const EmulatorProcess&) = delete;
 
   bool Started() const { return started_; }
+  pid_t Pid() const { return pid_; }
   /// The value for HX7300_DEVICE: "unix:<socket path>".
   const std::string& Address() const { return address_; }
   const std::string& SocketPath() const { return socket_path_; }

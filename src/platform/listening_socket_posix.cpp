@@ -1,0 +1,121 @@
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/socket_common_posix.h"
+#include "platform/stream_socket.h"
+
+namespace hx {
+namespace {
+
+using socket_posix::Fd;
+using socket_posix::FillUnixAddress;
+using socket_posix::WaitReadable;
+
+// The few errno values a listening socket meets, as Windows error numbers. Failures of a
+// connected stream all mean the device is gone and need no translation.
+HRESULT HresultFromSocketErrno(int error) {
+  switch (error) {
+    case EACCES:
+    case EPERM:
+      return HresultFromError(kErrorAccessDenied);
+    case EADDRINUSE:
+      return HresultFromError(kErrorAlreadyExists);
+    case ENOENT:
+      return HresultFromError(kErrorPathNotFound);
+    case ENAMETOOLONG:
+    case EINVAL:
+      return E_INVALIDARG;
+    default:
+      return E_FAIL;
+  }
+}
+
+}  // namespace
+
+ListeningSocket::~ListeningSocket() {
+  Close();
+}
+
+HRESULT ListeningSocket::ListenUnix(const std::string& path) {
+  sockaddr_un address{};
+  if (!FillUnixAddress(path, address)) {
+    return E_INVALIDARG;
+  }
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) {
+    return HresultFromSocketErrno(errno);
+  }
+  if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
+      ::listen(fd, SOMAXCONN) != 0) {
+    const int error = errno;
+    ::close(fd);
+    return HresultFromSocketErrno(error);
+  }
+  handle_ = fd;
+  unix_path_ = path;
+  return S_OK;
+}
+
+HRESULT ListeningSocket::ListenTcp(const std::string& host, std::uint16_t port) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(port);
+  if (::inet_pton(AF_INET, host.c_str(), &address.sin_addr) != 1) {
+    return E_INVALIDARG;
+  }
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) {
+    return HresultFromSocketErrno(errno);
+  }
+  const int on = 1;
+  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on));
+  socklen_t length = sizeof(address);
+  if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
+      ::listen(fd, SOMAXCONN) != 0 ||
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    const int error = errno;
+    ::close(fd);
+    return HresultFromSocketErrno(error);
+  }
+  handle_ = fd;
+  port_ = ntohs(address.sin_port);
+  return S_OK;
+}
+
+HRESULT ListeningSocket::Accept(StreamSocket& client, const StopCheck& stop) {
+  for (;;) {
+    const HRESULT hr = WaitReadable(Fd(handle_), std::nullopt, stop);
+    if (FAILED(hr)) {
+      return hr;
+    }
+    const int fd = ::accept4(Fd(handle_), nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd >= 0) {
+      const int on = 1;
+      ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof(on));
+      client = StreamSocket(fd);
+      return S_OK;
+    }
+    if (errno != EINTR && errno != ECONNABORTED && errno != EAGAIN) {
+      return HresultFromSocketErrno(errno);
+    }
+  }
+}
+
+void ListeningSocket::Close() {
+  if (handle_ >= 0) {
+    ::close(Fd(handle_));
+    handle_ = -1;
+  }
+  if (!unix_path_.empty()) {
+    ::unlink(unix_path_.c_str());
+    unix_path_.clear();
+  }
+}
+
+}  // namespace hx
