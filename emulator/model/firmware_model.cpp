@@ -19,9 +19,9 @@ std::uint8_t OpcodeOf(std::uint8_t selector) {
 FirmwareModel::FirmwareModel(FirmwareOptions options)
     : options_(std::move(options)),
       faults_(options_.faults),
-      passcode_(options_.passcode, options_.state_dir),
+      passcode_(options_.passcode, StateDirectory()),
       passcode_commands_(passcode_, connection_),
-      slots_(options_.state_dir),
+      slots_(StateDirectory()),
       transfer_(slots_, connection_, options_.faults) {
   auto config = std::make_unique<SystemConfigResponder>(connection_);
   passcode_commands_.AddTo(*config);
@@ -34,6 +34,17 @@ FirmwareModel::FirmwareModel(FirmwareOptions options)
       std::make_unique<ImageResponder>(transfer_, &ImageTransfer::Commit);
   responders_[XU_OPCODE_VDSP_RESPONSE] =
       std::make_unique<DspResponder>(options_.daa, options_.faults);
+}
+
+CStateDirectory* FirmwareModel::StateDirectory() {
+  if (options_.state_dir.empty()) {
+    return nullptr;
+  }
+  // A directory that cannot be opened stays closed, and every slot write through it fails.
+  if (!state_dir_.IsOpen()) {
+    state_dir_.Open(options_.state_dir);
+  }
+  return &state_dir_;
 }
 
 void FirmwareModel::SetInterruptSink(std::function<void()> sink) {

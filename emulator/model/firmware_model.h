@@ -25,6 +25,7 @@
 #include "model/responder.h"
 #include "model/slot_store.h"
 #include "platform/hresult.h"
+#include "platform/state_directory.h"
 #include "protocol/xu_packet.h"
 
 namespace hx::emu {
@@ -78,8 +79,12 @@ class FirmwareModel {
   std::uint32_t QueueReplies(std::uint8_t opcode, std::vector<XuPacket>& replies);
   void RaiseInterrupts(std::uint32_t raised);
 
+  /// The state directory that slots and a changed passcode are kept in, or null.
+  CStateDirectory* StateDirectory();
+
   const FirmwareOptions options_;
   mutable std::mutex mutex_;
+  CStateDirectory state_dir_;
   FaultInjector faults_;
   ReplyQueue queue_;
   ConnectionState connection_;

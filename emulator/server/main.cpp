@@ -8,6 +8,7 @@
 #include "platform/stream_socket.h"
 #include "server/cli_options.h"
 #include "server/link_server.h"
+#include "server/state_directory_check.h"
 
 namespace {
 
@@ -22,10 +23,30 @@ HRESULT Listen(const hx::emu::ServerOptions& options, hx::ListeningSocket& liste
   return hr;
 }
 
+// Refuses a state directory that cannot be used safely; 2, as for a refused command line.
+int CheckStateDirectory(const std::string& path) {
+  std::vector<std::string> notes;
+  std::string problem;
+  const bool usable = hx::emu::PrepareStateDirectory(path, notes, problem);
+  for (const std::string& note : notes) {
+    std::fprintf(stderr, "hx7300-emulator: %s\n", note.c_str());
+  }
+  if (!usable) {
+    std::fprintf(stderr, "hx7300-emulator: %s\n", problem.c_str());
+    return 2;
+  }
+  return 0;
+}
+
 int Run(const hx::emu::ServerOptions& options) {
   if (FAILED(hx::InstallStopSignal())) {
     std::fprintf(stderr, "hx7300-emulator: cannot handle termination signals\n");
     return 1;
+  }
+  if (!options.firmware.state_dir.empty()) {
+    if (const int status = CheckStateDirectory(options.firmware.state_dir); status != 0) {
+      return status;
+    }
   }
   hx::emu::FirmwareModel model(options.firmware);
   hx::ListeningSocket listener;

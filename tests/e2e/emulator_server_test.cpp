@@ -14,6 +14,8 @@
 namespace hx {
 namespace {
 
+using namespace std::chrono_literals;
+
 const std::string kEmulator = std::string(HX7300_BINARY_DIR) + "/hx7300-emulator";
 
 // One connection to a running emulator.
@@ -163,6 +165,51 @@ TEST(EmulatorServer, DropsAClientThatSendsAMalformedFrameAndServesTheNext) {
   test::EmulatorProcess stranger(kEmulator, {"--device-path", "usb#vid_f0c5&pid_e1a8&mi_03"});
   ASSERT_TRUE(stranger.Started());
   EXPECT_EQ(Connection(stranger).opened, E_FAIL);
+}
+
+TEST(EmulatorServer, StateDirectoryThatCannotBeUsedSafelyIsRefusedAtStart) {
+  test::TempDir dir;
+  const auto file = dir.Write("not-a-directory", {1});
+  std::filesystem::create_directories(dir.Path() / "slots" / "NK.TMP");
+  const std::string listen = "unix:" + (dir.Path() / "device.sock").string();
+  for (const auto& [state_dir, message] :
+       {std::pair{file.string(), "--state-dir " + file.string() + " is not a directory\n"},
+        std::pair{(dir.Path() / "slots").string(),
+                  "--state-dir " + (dir.Path() / "slots").string() +
+                      " holds a directory named NK.TMP where a staging file belongs; remove it "
+                      "or choose another directory\n"}}) {
+    const test::ProcessResult refused = test::RunProcess(
+        {.argv = {kEmulator, "--listen", listen, "--state-dir", state_dir}, .timeout = 3s});
+    EXPECT_EQ(refused.exit_status, 2);
+    EXPECT_EQ(refused.stderr_bytes, "hx7300-emulator: " + message);
+    EXPECT_EQ(refused.stdout_bytes, "");
+  }
+}
+
+TEST(EmulatorServer, StaleStagingEntriesAreRemovedAtStartAndNeverWrittenThrough) {
+  test::TempDir dir;
+  test::TempDir outside;
+  const auto victim = outside.Write("victim", {1, 2, 3});
+  const auto slots = dir.Path() / "slots";
+  std::filesystem::create_directories(slots);
+  std::filesystem::create_symlink(victim, slots / "QVCONFIG.TMP");
+  dir.Write("slots/SIG.TMP", {4, 5});
+  test::EmulatorProcess emulator(kEmulator, {"--state-dir", slots.string()});
+  ASSERT_TRUE(emulator.Started());
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(slots / "QVCONFIG.TMP")));
+  EXPECT_FALSE(std::filesystem::exists(slots / "SIG.TMP"));
+
+  const auto image = test::PatternBytes(100);
+  Connection link(emulator);
+  ASSERT_EQ(link.opened, S_OK);
+  std::vector<XuPacket> exchange{test::PasscodeRequest(2, "1234", XU_OPCODE_IMGUPD_INFO)};
+  const auto packets = test::UploadPackets(kConfigImageIndex, image);
+  exchange.insert(exchange.end(), packets.begin(), packets.end());
+  link.Exchange(exchange);
+  link.channel->Close();
+  EXPECT_EQ(test::ReadBytes(slots / "QVCONFIG.XML"), image);
+  EXPECT_EQ(test::ReadBytes(victim), (std::vector<std::uint8_t>{1, 2, 3}));
+  EXPECT_EQ(emulator.Stop(), 0);
 }
 
 TEST(EmulatorServer, HelpNamesEveryFaultAndBadOptionsAreRefused) {
