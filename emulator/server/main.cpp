@@ -8,6 +8,7 @@
 #include "platform/stream_socket.h"
 #include "server/cli_options.h"
 #include "server/link_server.h"
+#include "server/result_text.h"
 #include "server/state_directory_check.h"
 
 namespace {
@@ -19,7 +20,9 @@ HRESULT Listen(const hx::emu::ServerOptions& options, hx::ListeningSocket& liste
     return listener.ListenUnix(options.path);
   }
   const HRESULT hr = listener.ListenTcp(options.host, options.port);
-  where = "tcp:" + options.host + ":" + std::to_string(listener.Port());
+  // The port the system chose when 0 was asked for; the one asked for when listening failed.
+  where =
+      "tcp:" + options.host + ":" + std::to_string(SUCCEEDED(hr) ? listener.Port() : options.port);
   return hr;
 }
 
@@ -53,8 +56,8 @@ int Run(const hx::emu::ServerOptions& options) {
   std::string where;
   const HRESULT hr = Listen(options, listener, where);
   if (FAILED(hr)) {
-    std::fprintf(stderr, "hx7300-emulator: cannot listen on %s (0x%08X)\n", where.c_str(),
-                 static_cast<unsigned>(hr));
+    std::fprintf(stderr, "hx7300-emulator: cannot listen on %s: %s\n", where.c_str(),
+                 hx::emu::DescribeResult(hr).c_str());
     return 1;
   }
   // Whoever started the emulator waits for this line before connecting.

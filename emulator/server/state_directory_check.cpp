@@ -1,25 +1,12 @@
 #include "server/state_directory_check.h"
 
-#include <cstdio>
-
 #include "model/passcode_store.h"
-#include "platform/byte_output.h"
-#include "platform/message_table.h"
 #include "platform/state_directory.h"
 #include "protocol/image_slots.h"
+#include "server/result_text.h"
 
 namespace hx::emu {
 namespace {
-
-std::string SystemText(HRESULT code) {
-  std::string text = platform::NarrowWithLocale(platform::LookupMessageText(code).value_or(L""));
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
-    text.pop_back();
-  }
-  char number[16];
-  std::snprintf(number, sizeof number, "0x%08X", static_cast<unsigned>(code));
-  return text.empty() ? number : text + " (" + number + ")";
-}
 
 // Clears one staging name; false with a problem when it cannot be cleared.
 bool ClearStagingEntry(CStateDirectory& dir, const std::string& path, const char* name,
@@ -34,7 +21,7 @@ bool ClearStagingEntry(CStateDirectory& dir, const std::string& path, const char
     return false;
   }
   if (const HRESULT hr = dir.Remove(name); FAILED(hr)) {
-    problem = "--state-dir " + path + ": cannot remove " + name + ": " + SystemText(hr);
+    problem = "--state-dir " + path + ": cannot remove " + name + ": " + DescribeResult(hr);
     return false;
   }
   notes.push_back(std::string("removed ") +
@@ -54,7 +41,7 @@ bool PrepareStateDirectory(const std::string& path, std::vector<std::string>& no
     return false;
   }
   if (FAILED(hr)) {
-    problem = "--state-dir " + path + " cannot be used: " + SystemText(hr);
+    problem = "--state-dir " + path + " cannot be used: " + DescribeResult(hr);
     return false;
   }
   for (const ImageSlot& slot : ImageSlotTable) {

@@ -2,6 +2,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -17,6 +18,9 @@ using socket_posix::Fd;
 using socket_posix::FillUnixAddress;
 using socket_posix::WaitReadable;
 
+// WSAEADDRINUSE: what Windows gives for an address another socket listens on.
+constexpr std::uint32_t kErrorAddressInUse = 10048;
+
 // The few errno values a listening socket meets, as Windows error numbers. Failures of a
 // connected stream all mean the device is gone and need no translation.
 HRESULT HresultFromSocketErrno(int error) {
@@ -25,6 +29,8 @@ HRESULT HresultFromSocketErrno(int error) {
     case EPERM:
       return HresultFromError(kErrorAccessDenied);
     case EADDRINUSE:
+      return HresultFromError(kErrorAddressInUse);
+    case EEXIST:
       return HresultFromError(kErrorAlreadyExists);
     case ENOENT:
       return HresultFromError(kErrorPathNotFound);
@@ -34,6 +40,47 @@ HRESULT HresultFromSocketErrno(int error) {
     default:
       return E_FAIL;
   }
+}
+
+enum class ExistingPath { kNotASocket, kServed, kAbandoned };
+
+// What stands at a Unix-domain socket path that cannot be bound: a socket that nobody answers
+// on is what a server that was killed leaves behind.
+ExistingPath Examine(const std::string& path, const sockaddr_un& address) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0 || !S_ISSOCK(info.st_mode)) {
+    return ExistingPath::kNotASocket;
+  }
+  const int probe = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  const bool refused =
+      probe >= 0 &&
+      ::connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 &&
+      errno == ECONNREFUSED;
+  if (probe >= 0) {
+    ::close(probe);
+  }
+  return refused ? ExistingPath::kAbandoned : ExistingPath::kServed;
+}
+
+// Binds fd to the path, replacing an abandoned socket there; the errno of the failure, or 0.
+int BindUnix(int fd, const std::string& path, const sockaddr_un& address) {
+  const auto bind = [&] {
+    return ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0 ? 0
+                                                                                         : errno;
+  };
+  const int error = bind();
+  if (error != EADDRINUSE) {
+    return error;
+  }
+  switch (Examine(path, address)) {
+    case ExistingPath::kAbandoned:
+      return ::unlink(path.c_str()) == 0 ? bind() : errno;
+    case ExistingPath::kNotASocket:
+      return EEXIST;
+    case ExistingPath::kServed:
+      break;
+  }
+  return EADDRINUSE;
 }
 
 }  // namespace
@@ -51,9 +98,11 @@ HRESULT ListeningSocket::ListenUnix(const std::string& path) {
   if (fd < 0) {
     return HresultFromSocketErrno(errno);
   }
-  if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
-      ::listen(fd, SOMAXCONN) != 0) {
-    const int error = errno;
+  int error = BindUnix(fd, path, address);
+  if (error == 0 && ::listen(fd, SOMAXCONN) != 0) {
+    error = errno;
+  }
+  if (error != 0) {
     ::close(fd);
     return HresultFromSocketErrno(error);
   }

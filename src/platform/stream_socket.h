@@ -67,9 +67,12 @@ class ListeningSocket {
 
   /// Binds and listens at a Unix-domain socket path; the file is removed by Close. The backlog
   /// is the system's largest, so that clients wait in it only as long as the accept loop takes.
+  /// A socket left at the path by a server that has gone (nobody answers on it) is replaced;
+  /// one that a server answers on gives 0x80072740 (address in use), and anything else at
+  /// the path 0x800700B7 (already exists), left as it is.
   HRESULT ListenUnix(const std::string& path);
   /// Binds and listens on a numeric host address and port (0: the system chooses), with the
-  /// system's largest backlog.
+  /// system's largest backlog. A port another socket listens on gives 0x80072740.
   HRESULT ListenTcp(const std::string& host, std::uint16_t port);
   /// The port actually bound (TCP).
   std::uint16_t Port() const { return port_; }

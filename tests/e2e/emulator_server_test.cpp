@@ -1,5 +1,10 @@
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <memory>
 
@@ -212,15 +217,70 @@ TEST(EmulatorServer, StaleStagingEntriesAreRemovedAtStartAndNeverWrittenThrough)
   EXPECT_EQ(emulator.Stop(), 0);
 }
 
-TEST(EmulatorServer, HelpNamesEveryFaultAndBadOptionsAreRefused) {
+TEST(EmulatorServer, ABusyPortIsReportedWithThePortAskedForAndTheSystemsText) {
+  ListeningSocket taken;
+  ASSERT_EQ(taken.ListenTcp("127.0.0.1", 0), S_OK);
+  const std::string where = "tcp:127.0.0.1:" + std::to_string(taken.Port());
+  const test::ProcessResult refused =
+      test::RunProcess({.argv = {kEmulator, "--listen", where}, .timeout = 3s});
+  EXPECT_EQ(refused.exit_status, 1);
+  EXPECT_EQ(refused.stderr_bytes, "hx7300-emulator: cannot listen on " + where +
+                                      ": The address is already in use: another server "
+                                      "listens on it (0x80072740)\n");
+}
+
+TEST(EmulatorServer, AStaleSocketIsReplacedButALiveOneOrAFileIsLeftAlone) {
+  test::TempDir dir;
+  const std::string path = (dir.Path() / "device.sock").string();
+  {
+    // A socket file left behind, as a killed server leaves it.
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof(address.sun_path) - 1);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    ::close(fd);
+  }
+  test::EmulatorProcess replacing(kEmulator, {}, path);
+  ASSERT_TRUE(replacing.Started());
+  EXPECT_EQ(Connection(replacing).opened, S_OK);
+
+  const test::ProcessResult second =
+      test::RunProcess({.argv = {kEmulator, "--listen", "unix:" + path}, .timeout = 3s});
+  EXPECT_EQ(second.exit_status, 1);
+  EXPECT_EQ(second.stderr_bytes, "hx7300-emulator: cannot listen on unix:" + path +
+                                     ": The address is already in use: another server "
+                                     "listens on it (0x80072740)\n");
+  // The server that answers keeps its socket.
+  EXPECT_EQ(Connection(replacing).opened, S_OK);
+  EXPECT_EQ(replacing.Stop(), 0);
+
+  const auto file = dir.Write("plain", {1});
+  const test::ProcessResult on_a_file =
+      test::RunProcess({.argv = {kEmulator, "--listen", "unix:" + file.string()}, .timeout = 3s});
+  EXPECT_EQ(on_a_file.exit_status, 1);
+  EXPECT_EQ(on_a_file.stderr_bytes, "hx7300-emulator: cannot listen on unix:" + file.string() +
+                                        ": Something with that name is already present "
+                                        "(0x800700B7)\n");
+  EXPECT_EQ(test::ReadBytes(file), (std::vector<std::uint8_t>{1}));
+}
+
+TEST(EmulatorServer, HelpNamesEveryFaultApartFromTheOptionsAndBadOptionsAreRefused) {
   const test::ProcessResult help = test::RunProcess({.argv = {kEmulator, "--help"}});
   EXPECT_EQ(help.exit_status, 0);
+  const std::string& text = help.stdout_bytes;
+  const std::size_t faults = text.find("\nFaults (NAME[=VALUE] for --fault):\n");
+  ASSERT_NE(faults, std::string::npos) << text;
+  for (const char* option :
+       {"--listen", "--passcode", "--state-dir", "--device-path", "--daa", "--fault", "--help"}) {
+    EXPECT_LT(text.find("  " + std::string(option) + " "), faults) << option;
+  }
   for (const char* name :
        {"daa-bad-checksum", "daa-other-records=", "extra-replies=", "no-interrupts",
         "drop-interrupts=", "duplicate-interrupts",
         "device-message=", "fail-set=", "fail-get=", "failure-status=", "no-reply=", "latency-us=",
         "disconnect-after=", "info-status=", "echo-status=", "flush-status=", "corrupt-after="}) {
-    EXPECT_NE(help.stdout_bytes.find(name), std::string::npos) << name;
+    EXPECT_GT(text.find(std::string("\n  ") + name), faults) << name;
   }
   const test::ProcessResult bad =
       test::RunProcess({.argv = {kEmulator, "--listen", "unix:/tmp/x", "--fault", "melt"}});

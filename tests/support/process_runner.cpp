@@ -192,13 +192,14 @@ ProcessResult RunProcess(const ProcessRun& run) {
   return result;
 }
 
-EmulatorProcess::EmulatorProcess(const std::string& binary, std::vector<std::string> extra_args) {
+EmulatorProcess::EmulatorProcess(const std::string& binary, std::vector<std::string> extra_args,
+                                 const std::string& socket_path) {
   std::string pattern = (std::filesystem::temp_directory_path() / "hx7300-emu-XXXXXX").string();
   if (::mkdtemp(pattern.data()) == nullptr) {
     return;
   }
   directory_ = pattern;
-  socket_path_ = directory_ + "/device.sock";
+  socket_path_ = socket_path.empty() ? directory_ + "/device.sock" : socket_path;
   address_ = "unix:" + socket_path_;
   std::vector<std::string> argv = {binary, "--listen", address_};
   argv.insert(argv.end(), extra_args.begin(), extra_args.end());

@@ -40,8 +40,10 @@ ProcessResult RunProcess(const ProcessRun& run);
 class EmulatorProcess {
  public:
   /// Starts binary (the path of hx7300-emulator) with --listen and extra_args and waits for
-  /// its "listening" line. Started() tells whether that line came.
-  explicit EmulatorProcess(const std::string& binary, std::vector<std::string> extra_args = {});
+  /// its "listening" line. Started() tells whether that line came. The socket is socket_path
+  /// when one is given, else device.sock in the emulator's own temporary directory.
+  explicit EmulatorProcess(const std::string& binary, std::vector<std::string> extra_args = {},
+                           const std::string& socket_path = {});
   ~EmulatorProcess();
   EmulatorProcess(const EmulatorProcess&) = delete;
   EmulatorProcess& operator=(const EmulatorProcess&) = delete;
