@@ -50,9 +50,10 @@ TEST_F(BenchOptions, WhatCannotBeUsedIsRefusedWithTheUsage) {
     argv.insert(argv.end(), args.begin(), args.end());
     const test::ProcessResult refused = test::RunProcess({.argv = argv});
     EXPECT_EQ(refused.exit_status, 2);
-    EXPECT_TRUE(
-        refused.stderr_bytes.starts_with("image_upload_bench: " + reason + "\n" + kUsageLine))
-        << refused.stderr_bytes;
+    std::string expected = "image_upload_bench: " + reason;
+    expected += "\n";
+    expected += kUsageLine;
+    EXPECT_TRUE(refused.stderr_bytes.starts_with(expected)) << refused.stderr_bytes;
     EXPECT_EQ(refused.stdout_bytes, "");
   }
 }

@@ -104,8 +104,9 @@ TEST_F(RequestWireBytes, ImageInfoDataCommitAndFlush) {
 
   // The commit is written over the block's last data packet (sequence 84).
   Wire commit = Literal({{0, 48}, {1, 7}, {3, 84}, {9, 4}});
-  PutPayload(commit, file, 84 * 48, 4);
-  PutPayload(commit, file, 84 * 48 + 8, 40, 12);
+  constexpr std::size_t kLastOfBlock = std::size_t{84} * 48;
+  PutPayload(commit, file, kLastOfBlock, 4);
+  PutPayload(commit, file, kLastOfBlock + 8, 40, 12);
   EXPECT_EQ(log[86].selector, 8);
   EXPECT_EQ(WireOf(log[86]), commit);
 
