@@ -94,15 +94,24 @@ TEST(EmulatorRobustness, AFloodingClientIsStalledAndLeavesNothingForTheNext) {
                                  {"--state-dir", (dir.Path() / "slots").string()});
   ASSERT_TRUE(emulator.Started());
   ASSERT_TRUE(PrintedTheSettings(ReadDaa(emulator.Address())));
-  const long resident_before = ResidentKib(emulator.Pid());
 
-  constexpr int kRequests = 40000;
-  const std::vector<HRESULT> results = Flood(emulator.SocketPath(), kRequests);
-  ASSERT_EQ(results.size(), static_cast<std::size_t>(kRequests));
-  // The device keeps as many unread replies as one status packet lists, then stalls.
-  EXPECT_EQ(std::count(results.begin(), results.begin() + 48, S_OK), 48);
-  EXPECT_EQ(std::count(results.begin() + 48, results.end(), kStall), kRequests - 48);
-  EXPECT_LT(ResidentKib(emulator.Pid()) - resident_before, 1024);
+  // Two floods, one after the other: the first pays for whatever a first client costs; the
+  // second must cost nothing more. Kept, its 30000 replies would take well over a megabyte.
+  constexpr int kRequests = 30000;
+  long resident_after_first = 0;
+  for (int flood = 0; flood < 2; ++flood) {
+    SCOPED_TRACE("flood " + std::to_string(flood + 1));
+    const std::vector<HRESULT> results = Flood(emulator.SocketPath(), kRequests);
+    ASSERT_EQ(results.size(), static_cast<std::size_t>(kRequests));
+    // The device keeps as many unread replies as one status packet lists, then stalls; the
+    // second flood finds none of the first one's replies left.
+    EXPECT_EQ(std::count(results.begin(), results.begin() + 48, S_OK), 48);
+    EXPECT_EQ(std::count(results.begin() + 48, results.end(), kStall), kRequests - 48);
+    if (flood == 0) {
+      resident_after_first = ResidentKib(emulator.Pid());
+    }
+  }
+  EXPECT_LT(ResidentKib(emulator.Pid()) - resident_after_first, 512);
 
   // The next client finds none of the flood's replies waiting.
   {
