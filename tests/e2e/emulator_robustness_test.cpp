@@ -51,81 +51,74 @@ long ResidentKib(pid_t pid) {
   return -1;
 }
 
-// Sends count DAA requests as fast as the link takes them, without ever reading a reply, while
-// a second thread drains the frames the device sends back. The SET results, in order.
-std::vector<HRESULT> Flood(const std::string& socket_path, int count) {
-  StreamSocket socket;
-  EXPECT_EQ(socket.ConnectUnix(socket_path), S_OK);
-  std::vector<HRESULT> results;
-  std::thread drain([&] {
-    link::DeviceFrameBytes bytes{};
-    while (SUCCEEDED(socket.ReceiveExact(bytes, 5s))) {
-      link::DeviceFrame frame;
-      if (link::DecodeDeviceFrame(bytes, frame) == link::FrameError::kNone &&
-          frame.kind == link::DeviceFrameKind::kSetDone) {
-        results.push_back(frame.result);
-        if (static_cast<int>(results.size()) == count) {
-          break;
+// A client that sends DAA requests as fast as the link takes them and never reads a reply.
+class FloodingClient {
+ public:
+  explicit FloodingClient(const std::string& socket_path) {
+    EXPECT_EQ(socket_.ConnectUnix(socket_path), S_OK);
+    link::DeviceFrameBytes greeting{};
+    EXPECT_EQ(socket_.ReceiveExact(greeting, 5s), S_OK);
+  }
+
+  // Sends count requests while a second thread drains what the device sends back; the
+  // results of the requests, in order.
+  std::vector<HRESULT> Send(int count) {
+    std::vector<HRESULT> results;
+    std::thread drain([&] {
+      link::DeviceFrameBytes bytes{};
+      while (static_cast<int>(results.size()) < count &&
+             SUCCEEDED(socket_.ReceiveExact(bytes, 5s))) {
+        link::DeviceFrame frame;
+        if (link::DecodeDeviceFrame(bytes, frame) == link::FrameError::kNone &&
+            frame.kind == link::DeviceFrameKind::kSetDone) {
+          results.push_back(frame.result);
         }
       }
+    });
+    XuPacket request;
+    request.SetLength(1);
+    request.SetOpcode(XU_OPCODE_VDSP_RESPONSE);
+    request.SetArg0(1);
+    request.SetDspRequest(1);
+    std::vector<std::uint8_t> burst;
+    for (int i = 0; i < count; ++i) {
+      const auto frame = link::EncodeRequest(
+          {link::RequestKind::kSet, SelectorFor(XU_OPCODE_VDSP_RESPONSE), ++tag_, request});
+      burst.insert(burst.end(), frame.begin(), frame.end());
     }
-  });
-  XuPacket request;
-  request.SetLength(1);
-  request.SetOpcode(XU_OPCODE_VDSP_RESPONSE);
-  request.SetArg0(1);
-  request.SetDspRequest(1);
-  std::vector<std::uint8_t> burst;
-  for (int i = 0; i < count; ++i) {
-    const auto frame =
-        link::EncodeRequest({link::RequestKind::kSet, SelectorFor(XU_OPCODE_VDSP_RESPONSE),
-                             static_cast<std::uint32_t>(i + 1), request});
-    burst.insert(burst.end(), frame.begin(), frame.end());
+    EXPECT_EQ(socket_.SendAll(burst), S_OK);
+    drain.join();
+    return results;
   }
-  EXPECT_EQ(socket.SendAll(burst), S_OK);
-  drain.join();
-  socket.Close();
-  return results;
-}
+
+ private:
+  StreamSocket socket_;
+  std::uint32_t tag_ = 0;
+};
 
 TEST(EmulatorRobustness, AFloodingClientIsStalledAndLeavesNothingForTheNext) {
   test::TempDir dir;
   test::EmulatorProcess emulator(test::EmulatorBinary(),
                                  {"--state-dir", (dir.Path() / "slots").string()});
   ASSERT_TRUE(emulator.Started());
-  ASSERT_TRUE(PrintedTheSettings(ReadDaa(emulator.Address())));
 
-  // Two floods, one after the other: the first pays for whatever a first client costs; the
-  // second must cost nothing more. Kept, its 30000 replies would take well over a megabyte.
   constexpr int kRequests = 30000;
-  long resident_after_first = 0;
-  for (int flood = 0; flood < 2; ++flood) {
-    SCOPED_TRACE("flood " + std::to_string(flood + 1));
-    const std::vector<HRESULT> results = Flood(emulator.SocketPath(), kRequests);
-    ASSERT_EQ(results.size(), static_cast<std::size_t>(kRequests));
-    // The device keeps as many unread replies as one status packet lists, then stalls; the
-    // second flood finds none of the first one's replies left.
-    EXPECT_EQ(std::count(results.begin(), results.begin() + 48, S_OK), 48);
-    EXPECT_EQ(std::count(results.begin() + 48, results.end(), kStall), kRequests - 48);
-    if (flood == 0) {
-      resident_after_first = ResidentKib(emulator.Pid());
-    }
-  }
-  EXPECT_LT(ResidentKib(emulator.Pid()) - resident_after_first, 512);
-
-  // The next client finds none of the flood's replies waiting.
   {
-    StreamSocket probe;
-    ASSERT_EQ(probe.ConnectUnix(emulator.SocketPath()), S_OK);
-    link::DeviceFrameBytes bytes{};
-    ASSERT_EQ(probe.ReceiveExact(bytes, 5s), S_OK);  // the greeting
-    ASSERT_EQ(probe.SendAll(link::EncodeRequest({link::RequestKind::kGet, kStatusSelector, 1, {}})),
-              S_OK);
-    link::DeviceFrame status;
-    ASSERT_EQ(probe.ReceiveExact(bytes, 5s), S_OK);
-    ASSERT_EQ(link::DecodeDeviceFrame(bytes, status), link::FrameError::kNone);
-    EXPECT_EQ(status.data.Byte(0), 0);
+    FloodingClient flooder(emulator.SocketPath());
+    // The device keeps as many unread replies as one status packet lists, then stalls.
+    const std::vector<HRESULT> first = flooder.Send(kRequests);
+    ASSERT_EQ(first.size(), static_cast<std::size_t>(kRequests));
+    EXPECT_EQ(std::count(first.begin(), first.begin() + 48, S_OK), 48);
+    EXPECT_EQ(std::count(first.begin() + 48, first.end(), kStall), kRequests - 48);
+    // Kept, the second burst's replies would take well over a megabyte.
+    const long resident = ResidentKib(emulator.Pid());
+    const std::vector<HRESULT> second = flooder.Send(kRequests);
+    EXPECT_EQ(std::count(second.begin(), second.end(), kStall), kRequests);
+    EXPECT_LT(ResidentKib(emulator.Pid()) - resident, 512);
   }
+  // What the flooder left unread went with it: the next client has the whole queue.
+  const std::vector<HRESULT> next = FloodingClient(emulator.SocketPath()).Send(49);
+  EXPECT_EQ(std::count(next.begin(), next.end(), S_OK), 48);
 
   // An honest upload and a DAA read both go through.
   const auto image = test::PatternBytes(3000, 2);
