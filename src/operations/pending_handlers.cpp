@@ -10,11 +10,6 @@ HRESULT HandleDiagServerConfig(const ModeOptions&, CDuzuVideoCaptureDevice&) {
   return E_NOTIMPL;
 }
 
-HRESULT HandleNetImageUpdateMode(const ModeOptions&, CDuzuVideoCaptureDevice&) {
-  ReportError("HandleNetImageUpdateMode() failed!", E_NOTIMPL);
-  return E_NOTIMPL;
-}
-
 HRESULT HandleSystemConfigMode(const ModeOptions&, CDuzuVideoCaptureDevice&) {
   ReportError("HandleSystemConfigMode() failed!", E_NOTIMPL);
   return E_NOTIMPL;

@@ -10,6 +10,9 @@
 
 namespace hx {
 
+class CThread;
+struct EventOrEndResult;
+
 enum class WaitOutcome { kSignalled, kTimedOut, kFailed };
 
 struct WaitResult {
@@ -32,6 +35,10 @@ class CAutoResetEvent {
   WaitResult Wait(std::optional<std::uint32_t> timeout_ms);
 
  private:
+  // A wait on the event together with a thread's end (platform/thread.h): the thread's end
+  // wakes the waiter through the event.
+  friend class CThread;
+  friend EventOrEndResult WaitForEventOrThreadEnd(CAutoResetEvent& event, CThread& thread);
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };

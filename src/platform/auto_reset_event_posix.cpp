@@ -1,16 +1,8 @@
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 
-#include "platform/auto_reset_event.h"
+#include "platform/auto_reset_event_posix.h"
 
 namespace hx {
-
-struct CAutoResetEvent::Impl {
-  std::mutex mutex;
-  std::condition_variable signalled_cv;
-  bool signalled = false;
-};
 
 CAutoResetEvent::CAutoResetEvent() : impl_(std::make_unique<Impl>()) {}
 CAutoResetEvent::~CAutoResetEvent() = default;

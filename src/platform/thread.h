@@ -4,9 +4,25 @@
 #include <functional>
 #include <memory>
 
+#include "platform/auto_reset_event.h"
 #include "platform/hresult.h"
 
 namespace hx {
+
+class CThread;
+
+/// What ended a wait for an event or a thread's end.
+enum class EventOrEnd { kEvent, kEnded, kFailed };
+
+struct EventOrEndResult {
+  EventOrEnd outcome;
+  HRESULT error;  ///< the failure when outcome is kFailed, else S_OK
+};
+
+/// Waits without a time limit until event is signalled (consuming the signal) or thread has
+/// ended, whichever comes first; when both hold, the event counts. A thread that was never
+/// started, or was joined already, counts as ended. The caller's thread must not be thread.
+EventOrEndResult WaitForEventOrThreadEnd(CAutoResetEvent& event, CThread& thread);
 
 class CThread {
  public:
@@ -23,6 +39,7 @@ class CThread {
   void Join();
 
  private:
+  friend EventOrEndResult WaitForEventOrThreadEnd(CAutoResetEvent& event, CThread& thread);
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };

@@ -81,11 +81,15 @@ class XuPacket {
   // Network image update (opcode 4).
   std::uint16_t Step() const { return U16(8); }
   void SetStep(std::uint16_t value) { SetU16(8, value); }
+  /// The reply's step code: byte 8 alone (byte 9 is not used in a reply).
   std::uint8_t ReplyStep() const { return bytes_[8]; }
+  void SetReplyStep(std::uint8_t value) { bytes_[8] = value; }
   std::uint16_t Port() const { return U16(10); }
   void SetPort(std::uint16_t value) { SetU16(10, value); }
   std::uint16_t StepCount() const { return U16(10); }
+  void SetStepCount(std::uint16_t value) { SetU16(10, value); }
   std::int32_t Percent() const { return static_cast<std::int32_t>(U32(12)); }
+  void SetPercent(std::int32_t value) { SetU32(12, static_cast<std::uint32_t>(value)); }
   /// Server or URL text, bytes 16..51 (at most 35 bytes and a zero byte).
   std::span<std::uint8_t, 36> NetText() { return std::span(bytes_).subspan<16, 36>(); }
   std::span<const std::uint8_t, 36> NetText() const { return std::span(bytes_).subspan<16, 36>(); }
