@@ -34,6 +34,15 @@ FirmwareModel::FirmwareModel(FirmwareOptions options)
       std::make_unique<ImageResponder>(transfer_, &ImageTransfer::Commit);
   responders_[XU_OPCODE_VDSP_RESPONSE] =
       std::make_unique<DspResponder>(options_.daa, options_.faults);
+  UpdateTarget& device = *this;
+  auto net_update = std::make_unique<NetUpdate>(device, connection_, options_.net_update_pace,
+                                                options_.faults.net_update);
+  net_update_ = net_update.get();
+  responders_[XU_OPCODE_IMGUPD_NET_INFO] = std::move(net_update);
+}
+
+FirmwareModel::~FirmwareModel() {
+  net_update_->Stop();
 }
 
 CStateDirectory* FirmwareModel::StateDirectory() {
@@ -95,16 +104,27 @@ HRESULT FirmwareModel::HandleGet(std::uint8_t selector, XuBytes packet) {
   return S_OK;
 }
 
-void FirmwareModel::PostReply(const XuPacket& reply) {
+bool FirmwareModel::PostReply(const XuPacket& reply) {
   std::uint32_t raised = 0;
   {
     std::lock_guard lock(mutex_);
     if (!queue_.Push(reply)) {
-      return;
+      return false;
     }
     raised = faults_.InterruptsToRaise(1);
   }
   RaiseInterrupts(raised);
+  return true;
+}
+
+bool FirmwareModel::UpdateReplyWaiting() const {
+  std::lock_guard lock(mutex_);
+  return queue_.Holds(XU_OPCODE_IMGUPD_NET_INFO);
+}
+
+bool FirmwareModel::StoreImage(std::uint8_t index, std::span<const std::uint8_t> image) {
+  std::lock_guard lock(mutex_);
+  return slots_.Store(index, image);
 }
 
 bool FirmwareModel::TakeDisconnect() {
@@ -117,6 +137,8 @@ bool FirmwareModel::TakeDisconnect() {
 }
 
 void FirmwareModel::ConnectionEnded() {
+  // Before the lock: the update takes it to report, and is waited for here.
+  net_update_->Stop();
   std::lock_guard lock(mutex_);
   transfer_.Abandon();
   queue_.Clear();

@@ -19,6 +19,7 @@
 #include "model/fault_injector.h"
 #include "model/firmware_options.h"
 #include "model/image_transfer.h"
+#include "model/net_update.h"
 #include "model/passcode_commands.h"
 #include "model/passcode_store.h"
 #include "model/reply_queue.h"
@@ -36,9 +37,11 @@ struct ReceivedSet {
   XuPacket packet;
 };
 
-class FirmwareModel {
+class FirmwareModel final : private UpdateTarget {
  public:
   explicit FirmwareModel(FirmwareOptions options = {});
+  /// A network update in progress ends first: it reports through the rest of the model.
+  ~FirmwareModel() override;
   FirmwareModel(const FirmwareModel&) = delete;
   FirmwareModel& operator=(const FirmwareModel&) = delete;
 
@@ -55,8 +58,9 @@ class FirmwareModel {
   HRESULT HandleGet(std::uint8_t selector, XuBytes packet);
 
   /// Queues a reply that the firmware produces later, on any thread (a download's progress,
-  /// say); it raises its interrupt like any other. Must not be called from a responder.
-  void PostReply(const XuPacket& reply);
+  /// say); it raises its interrupt like any other. False, and nothing queued, when the queue
+  /// is full. Must not be called from a responder.
+  bool PostReply(const XuPacket& reply);
 
   const std::string& DevicePath() const { return options_.device_path; }
   const FirmwareOptions& Options() const { return options_; }
@@ -66,8 +70,9 @@ class FirmwareModel {
   }
   /// True once, after the transfer at which the device drops its link.
   bool TakeDisconnect();
-  /// The host has gone: what it was authorised for, its signature, the replies it left unread
-  /// and an image transfer in progress are forgotten. Slots and passcode stay.
+  /// The host has gone: what it was authorised for, its signature, the replies it left unread,
+  /// an image transfer and a network update in progress are forgotten. Slots and passcode
+  /// stay. Called without a transfer in progress on the host's side.
   void ConnectionEnded();
   /// Every packet written to the device so far, oldest first; empty unless the options say
   /// record_transfers.
@@ -76,6 +81,14 @@ class FirmwareModel {
   std::optional<std::vector<std::uint8_t>> SlotContents(std::uint8_t index) const;
 
  private:
+  // What the network update uses of the device.
+  bool PostUpdateReply(const XuPacket& reply) override { return PostReply(reply); }
+  bool UpdateReplyWaiting() const override;
+  bool StoreImage(std::uint8_t index, std::span<const std::uint8_t> image) override;
+  std::optional<std::vector<std::uint8_t>> ImageContents(std::uint8_t index) const override {
+    return SlotContents(index);
+  }
+
   std::uint32_t QueueReplies(std::uint8_t opcode, std::vector<XuPacket>& replies);
   void RaiseInterrupts(std::uint32_t raised);
 
@@ -93,6 +106,7 @@ class FirmwareModel {
   SlotStore slots_;
   ImageTransfer transfer_;
   std::map<std::uint8_t, std::unique_ptr<Responder>> responders_;
+  NetUpdate* net_update_ = nullptr;  ///< the responder of opcode 4
   std::function<void()> sink_;
   std::vector<ReceivedSet> received_;
 };

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "model/net_update_options.h"
+
 namespace hx::emu {
 
 /// The telephone-line interface settings the DSP reports (the DAA settings record).
@@ -74,6 +76,7 @@ struct FaultPlan {
   std::optional<std::int32_t> flush_status{};    ///< the flush echo carries it; nothing committed
   std::optional<std::uint64_t> corrupt_after{};  ///< the data packet after the first N is
                                                  ///< reported corrupt, once
+  NetUpdateFaults net_update{};                  ///< faults of the network update
 };
 
 struct FirmwareOptions {
@@ -83,6 +86,7 @@ struct FirmwareOptions {
   std::string state_dir{};        ///< empty: image slots and a changed passcode live in memory only
   bool record_transfers = false;  ///< keep every packet written, for FirmwareModel::ReceivedSets
   DaaValues daa{};
+  NetUpdatePace net_update_pace{};
   FaultPlan faults{};
 };
 

@@ -39,4 +39,9 @@ std::optional<XuPacket> ReplyQueue::Take(std::uint8_t opcode) {
   return reply;
 }
 
+bool ReplyQueue::Holds(std::uint8_t opcode) const {
+  return std::ranges::any_of(waiting_,
+                             [opcode](const XuPacket& p) { return p.Opcode() == opcode; });
+}
+
 }  // namespace hx::emu

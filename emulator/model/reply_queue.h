@@ -22,6 +22,8 @@ class ReplyQueue {
   XuPacket StatusPacket() const;
   /// Takes the oldest waiting reply of opcode; nullopt when none waits.
   std::optional<XuPacket> Take(std::uint8_t opcode);
+  /// True while a reply of opcode waits.
+  bool Holds(std::uint8_t opcode) const;
   bool Empty() const { return waiting_.empty(); }
   std::size_t Size() const { return waiting_.size(); }
   void Clear() { waiting_.clear(); }

@@ -53,6 +53,29 @@ void SlotStore::Discard() {
   staging_.reset();
 }
 
+bool SlotStore::Store(std::uint8_t index, std::span<const std::uint8_t> image) {
+  if (index >= ImageSlotTable.size()) {
+    return false;
+  }
+  if (staging_ == index) {
+    Discard();
+  }
+  if (state_dir_ == nullptr) {
+    memory_[index].emplace(image.begin(), image.end());
+    return true;
+  }
+  const ImageSlot& slot = ImageSlotTable[index];
+  CStateFile file;
+  const bool stored = SUCCEEDED(state_dir_->Create(slot.temporary_file, file)) &&
+                      SUCCEEDED(file.Write(image)) && SUCCEEDED(file.Close()) &&
+                      SUCCEEDED(state_dir_->Replace(slot.temporary_file, slot.device_file));
+  if (!stored) {
+    file.Close();
+    state_dir_->Remove(slot.temporary_file);
+  }
+  return stored;
+}
+
 std::optional<std::vector<std::uint8_t>> SlotStore::Contents(std::uint8_t index) const {
   if (index >= ImageSlotTable.size()) {
     return std::nullopt;

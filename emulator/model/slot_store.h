@@ -34,6 +34,10 @@ class SlotStore {
   bool Publish();
   /// Drops the staged image, if any.
   void Discard();
+  /// Makes image the whole contents of slot index in one step, past the staging of an
+  /// upload (which it ends when the upload is for the same slot); false, and the slot
+  /// unchanged, on failure.
+  bool Store(std::uint8_t index, std::span<const std::uint8_t> image);
 
   /// A slot's contents; nullopt for a slot never written (or a bad index).
   std::optional<std::vector<std::uint8_t>> Contents(std::uint8_t index) const;

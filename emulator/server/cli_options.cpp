@@ -3,6 +3,8 @@
 #include <charconv>
 
 #include "device/link_frames.h"
+#include "model/http_fetch.h"
+#include "model/net_update_options.h"
 #include "model/option_text.h"
 
 namespace hx::emu {
@@ -52,6 +54,8 @@ bool ApplyOption(std::string_view name, const std::string& value, ServerOptions&
     firmware.device_path = value;
   } else if (name == "--daa") {
     return ApplyDaaText(value, firmware.daa, error);
+  } else if (name == "--net-update") {
+    return ApplyNetUpdatePaceText(value, firmware.net_update_pace, error);
   } else if (name == "--fault") {
     return ApplyFaultText(value, firmware.faults, error);
   } else {
@@ -102,11 +106,21 @@ std::string ServerHelpText() {
       "  --daa KEY=V[,KEY=V]   DAA settings: group, record3, gcr, ictrl1-voice, ictrl2-voice,\n"
       "                        ictrl3-voice, ictrl1-dtmf, ictrl2-dtmf, ictrl3-dtmf, lvcs,\n"
       "                        low-mag, high-mag\n"
+      "  --net-update KEY=V[,KEY=V]\n"
+      "                        pace of the network update: stage-ms (a pause before each\n"
+      "                        stage it reports), rate (download bytes per second)\n"
       "  --fault NAME[=VALUE]  inject one of the faults below; may be repeated\n"
       "  --help                this text\n"
-      "\n"
-      "Faults (NAME[=VALUE] for --fault):\n";
+      "\n";
+  text += MakeHttpFetcher() != nullptr
+              ? "Network update: the device downloads over HTTP/1.1 from the server, port and\n"
+                "URL the host gives it; the URL names a manifest of lines 'DEVICEFILE PATH'\n"
+                "(device files as NK.BIN, SIG.CAT, QVCONFIG.XML; paths relative to the manifest).\n"
+              : "Network update: not available in this build, which has no HTTP client; an\n"
+                "update fails at its first stage with Status 0x80070032.\n";
+  text += "\nFaults (NAME[=VALUE] for --fault):\n";
   text += FaultHelpText();
+  text += NetUpdateFaultHelpText();
   return text;
 }
 

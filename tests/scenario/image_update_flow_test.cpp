@@ -10,12 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "device/channel_emulator.h"
-#include "model/option_text.h"
 #include "operations/handlers.h"
 #include "platform/message_table.h"
 #include "protocol/image_slots.h"
 #include "protocol/opcodes.h"
+#include "support/emulated_device.h"
 #include "support/programs.h"
 #include "support/recording_console.h"
 #include "support/temp_file.h"
@@ -42,18 +41,10 @@ class ImageUpdateFlowTest : public ::testing::Test {
   // Starts the device with these faults ("name=value" as hx7300-emulator takes them).
   void StartDevice(const std::vector<std::string>& faults = {},
                    const std::string& stdin_text = "") {
-    emu::FirmwareOptions options;
-    for (const std::string& fault : faults) {
-      std::string error;
-      ASSERT_TRUE(emu::ApplyFaultText(fault, options.faults, error)) << error;
-    }
-    options.record_transfers = true;
-    model_ = std::make_shared<emu::FirmwareModel>(options);
-    device_ = std::make_unique<CDuzuVideoCaptureDevice>([this](std::unique_ptr<XuChannel>& out) {
-      out = std::make_unique<EmulatorChannel>(model_);
-      return S_OK;
-    });
-    ASSERT_EQ(device_->Initialize(), S_OK);
+    model_ = test::FaultedModel(faults);
+    ASSERT_NE(model_, nullptr);
+    device_ = test::DeviceOn(model_);
+    ASSERT_NE(device_, nullptr);
     scoped_.reset();  // put the previous console back before the next takes its place
     console_ = std::make_unique<test::RecordingConsole>(stdin_text);
     scoped_ = std::make_unique<ScopedConsole>(*console_);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "operations/handlers.h"
+#include "support/net_image_lines.h"
 #include "support/programs.h"
 #include "support/recording_console.h"
 #include "support/scripted_channel.h"
@@ -52,9 +53,7 @@ Wire WireOf(const XuPacket& packet) {
   return wire;
 }
 
-std::string Succeeded(const std::string& stage) {
-  return stage + "...SUCCEEDED!\r\n";
-}
+using test::Succeeded;
 
 const std::string kConfigured = Succeeded("Setting server information") +
                                 Succeeded("Setting URI information") +

@@ -44,6 +44,17 @@ XuPacket PasscodeRequest(std::uint8_t arg1, std::string_view text, std::uint8_t 
   return request;
 }
 
+XuPacket NetUpdateStep(std::uint16_t step, std::string_view text, std::uint16_t port) {
+  XuPacket request;
+  request.SetLength(48);
+  request.SetOpcode(XU_OPCODE_IMGUPD_NET_INFO);
+  request.SetArg0(1);
+  request.SetStep(step);
+  request.SetPort(port);
+  SetFieldText(request.NetText(), text);
+  return request;
+}
+
 std::vector<XuPacket> UploadPackets(std::uint8_t index, std::span<const std::uint8_t> bytes) {
   std::vector<XuPacket> packets{InfoPacket(index, static_cast<std::uint32_t>(bytes.size()))};
   // One buffer for all, as the utility's: a short packet keeps the previous packet's tail and

@@ -15,6 +15,9 @@ namespace hx::test {
 /// A passcode request: Arg1 2 validates text for opcode, Arg1 3 changes the passcode to text.
 XuPacket PasscodeRequest(std::uint8_t arg1, std::string_view text, std::uint8_t opcode = 0);
 
+/// A step request of the network update: step, the text field and the port.
+XuPacket NetUpdateStep(std::uint16_t step, std::string_view text = {}, std::uint16_t port = 0);
+
 /// Every packet of an upload of bytes into slot index, in order: the info packet; per block its
 /// data packets and commit; the flush.
 std::vector<XuPacket> UploadPackets(std::uint8_t index, std::span<const std::uint8_t> bytes);

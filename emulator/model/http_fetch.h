@@ -1,0 +1,59 @@
+#pragma once
+// The virtual HX7300's HTTP client: one HTTP/1.1 GET at a time, its body kept in memory.
+// Which client a build has is chosen when it is built; a build without one cannot update
+// from the network.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace hx::emu {
+
+struct FetchLimits {
+  std::uint64_t max_bytes = 0;             ///< a longer body fails the fetch as too large
+  std::uint64_t max_bytes_per_second = 0;  ///< 0: no speed limit
+};
+
+/// Called on the fetching thread while a fetch runs; false from either ends it as cancelled.
+struct FetchWatch {
+  /// The server has begun its answer (its status line has come).
+  std::function<bool()> on_response{};
+  /// Now and then while the body comes: bytes received and the length the server announced
+  /// (0 when it announced none). Also called, with nothing new, while the fetch waits.
+  std::function<bool(std::uint64_t received, std::uint64_t expected)> on_progress{};
+};
+
+struct FetchResult {
+  enum class Failure {
+    kNone,
+    kCannotResolve,  ///< the server's name is not known
+    kCannotConnect,  ///< nothing answers at the server's address and port
+    kTimedOut,       ///< no connection, or no data for too long
+    kHttpStatus,     ///< the server answered with a status other than 200 OK
+    kBroken,         ///< the connection ended before the whole answer had come
+    kTooLarge,       ///< the body is longer than the limit
+    kCancelled,      ///< the watch said so
+  };
+  Failure failure = Failure::kNone;
+  long http_status = 0;                   ///< the server's status code, when it answered
+  bool responded = false;                 ///< whether the server began an answer
+  std::optional<std::uint64_t> length{};  ///< the body's length as the server announced it
+};
+
+class HttpFetcher {
+ public:
+  virtual ~HttpFetcher() = default;
+  /// GETs url (an "http://" URL) into body, replacing what body held.
+  virtual FetchResult Get(const std::string& url, const FetchLimits& limits,
+                          const FetchWatch& watch, std::vector<std::uint8_t>& body) = 0;
+  /// Asks for url's headers alone (HEAD): whether it is there, and its length.
+  virtual FetchResult Head(const std::string& url, const FetchWatch& watch) = 0;
+};
+
+/// This build's HTTP client; null when the build has none.
+std::unique_ptr<HttpFetcher> MakeHttpFetcher();
+
+}  // namespace hx::emu

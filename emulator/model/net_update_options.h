@@ -1,0 +1,37 @@
+#pragma once
+// How the virtual HX7300 paces its network update, and the faults it can be told to show in it.
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+
+namespace hx::emu {
+
+struct NetUpdatePace {
+  /// A pause before each stage the device reports, so that a person can follow the stages.
+  std::uint32_t stage_delay_ms = 0;
+  /// The download's speed limit in bytes per second; 0 leaves it unlimited.
+  std::uint64_t max_bytes_per_second = 0;
+};
+
+struct NetUpdateFaults {
+  /// stage -> the Status its reply carries; the device abandons the update there.
+  std::map<std::uint8_t, std::int32_t> stage_status{};
+  /// stage -> the StepCount its reply carries; above 200 the device gives up there.
+  std::map<std::uint8_t, std::uint16_t> stage_count{};
+};
+
+/// Applies "key=value[,key=value...]" to the pace. Keys: stage-ms, rate. False with error set
+/// when a key or value is refused.
+bool ApplyNetUpdatePaceText(std::string_view text, NetUpdatePace& pace, std::string& error);
+
+/// Applies one network update fault, "net-stage-status=STAGE:STATUS" or
+/// "net-stage-count=STAGE:N", given as its name and value; false when it is not one of them or
+/// its value is refused.
+bool ApplyNetUpdateFault(std::string_view name, std::string_view value, NetUpdateFaults& faults);
+
+/// The --help lines of the network update faults.
+std::string_view NetUpdateFaultHelpText();
+
+}  // namespace hx::emu

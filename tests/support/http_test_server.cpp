@@ -1,0 +1,122 @@
+#include "support/http_test_server.h"
+
+#include <array>
+#include <chrono>
+
+namespace hx::test {
+namespace {
+
+constexpr auto kRequestTimeout = std::chrono::seconds(5);
+
+std::span<const std::uint8_t> Bytes(const std::string& text) {
+  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+// The request line and headers, up to the empty line; empty when the client went first.
+std::string ReadHead(StreamSocket& client) {
+  std::string head;
+  std::array<std::uint8_t, 1> byte{};
+  while (!head.ends_with("\r\n\r\n")) {
+    if (FAILED(client.ReceiveExact(byte, kRequestTimeout))) {
+      return {};
+    }
+    head.push_back(static_cast<char>(byte[0]));
+  }
+  return head;
+}
+
+std::string Header(const char* status, std::size_t length) {
+  return std::string("HTTP/1.1 ") + status + "\r\nContent-Length: " + std::to_string(length) +
+         "\r\nContent-Type: application/octet-stream\r\nConnection: close\r\n\r\n";
+}
+
+}  // namespace
+
+HttpTestServer::HttpTestServer(std::map<std::string, std::vector<std::uint8_t>> files)
+    : files_(std::move(files)) {
+  started_ = SUCCEEDED(listener_.ListenTcp("127.0.0.1", 0));
+  port_ = listener_.Port();
+  if (started_) {
+    thread_ = std::thread([this] { Serve(); });
+  }
+}
+
+HttpTestServer::~HttpTestServer() {
+  {
+    std::lock_guard lock(mutex_);
+    stopping_.store(true);
+  }
+  stop_cv_.notify_all();
+  if (thread_.joinable()) {
+    thread_.join();
+  }
+  listener_.Close();
+}
+
+void HttpTestServer::BreakMidway(const std::string& path) {
+  std::lock_guard lock(mutex_);
+  broken_.insert(path);
+}
+
+void HttpTestServer::Hold(const std::string& path) {
+  std::lock_guard lock(mutex_);
+  held_.insert(path);
+}
+
+std::vector<std::string> HttpTestServer::Requests() const {
+  std::lock_guard lock(mutex_);
+  return requests_;
+}
+
+void HttpTestServer::Serve() {
+  while (!Stopping()) {
+    StreamSocket client;
+    if (FAILED(listener_.Accept(client, [this] { return Stopping(); }))) {
+      return;
+    }
+    Answer(client);
+    client.Shutdown();
+    client.Close();
+  }
+}
+
+void HttpTestServer::Answer(StreamSocket& client) {
+  const std::string head = ReadHead(client);
+  const std::string line = head.substr(0, head.find("\r\n"));
+  const std::size_t path_start = line.find(' ') + 1;
+  const std::string path = line.substr(path_start, line.find(' ', path_start) - path_start);
+  std::unique_lock lock(mutex_);
+  requests_.push_back(line);
+  if (held_.contains(path)) {
+    stop_cv_.wait(lock, [this] { return Stopping(); });
+    return;
+  }
+  const bool head_only = line.starts_with("HEAD ");
+  const auto file = files_.find(path);
+  if (head.empty() || file == files_.end()) {
+    lock.unlock();
+    const std::string body = "Not Found";
+    client.SendAll(Bytes(Header("404 Not Found", body.size()) + (head_only ? "" : body)));
+    return;
+  }
+  const std::vector<std::uint8_t>& contents = file->second;
+  const std::size_t sent = head_only                ? 0
+                           : broken_.contains(path) ? contents.size() / 2
+                                                    : contents.size();
+  lock.unlock();
+  if (SUCCEEDED(client.SendAll(Bytes(Header("200 OK", contents.size()))))) {
+    client.SendAll(std::span(contents).first(sent));
+  }
+}
+
+std::uint16_t UnusedTcpPort() {
+  ListeningSocket probe;
+  if (FAILED(probe.ListenTcp("127.0.0.1", 0))) {
+    return 0;
+  }
+  const std::uint16_t port = probe.Port();
+  probe.Close();
+  return port;
+}
+
+}  // namespace hx::test
