@@ -176,7 +176,8 @@ ProcessResult RunProcess(const ProcessRun& run) {
   return result;
 }
 
-EmulatorProcess::EmulatorProcess(const std::string& binary, std::vector<std::string> extra_args) {
+EmulatorProcess::EmulatorProcess(const std::string& binary, std::vector<std::string> extra_args,
+                                 Transport transport) {
   std::string pattern = (std::filesystem::temp_directory_path() / "hx7300-emu-XXXXXX").string();
   if (::mkdtemp(pattern.data()) == nullptr) {
     return;
@@ -184,7 +185,8 @@ EmulatorProcess::EmulatorProcess(const std::string& binary, std::vector<std::str
   directory_ = pattern;
   socket_path_ = directory_ + "/device.sock";
   address_ = "unix:" + socket_path_;
-  std::vector<std::string> argv = {binary, "--listen", address_};
+  std::vector<std::string> argv = {binary, "--listen",
+                                   transport == Transport::kTcp ? "tcp:127.0.0.1:0" : address_};
   argv.insert(argv.end(), extra_args.begin(), extra_args.end());
   Pipe out;
   if (!out.Open()) {
@@ -206,6 +208,14 @@ EmulatorProcess::EmulatorProcess(const std::string& binary, std::vector<std::str
     }
   }
   started_ = listening_line_.find("listening") != std::string::npos;
+  // "hx7300-emulator listening on <address>": the chosen port is known only from here.
+  const std::size_t on = listening_line_.rfind(" on ");
+  if (started_ && transport == Transport::kTcp && on != std::string::npos) {
+    address_ = listening_line_.substr(on + 4);
+    while (!address_.empty() && (address_.back() == '\n' || address_.back() == '\r')) {
+      address_.pop_back();
+    }
+  }
 }
 
 int EmulatorProcess::Stop() {

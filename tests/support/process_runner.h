@@ -31,19 +31,22 @@ struct ProcessResult {
 /// Runs a program to its end (or its time limit), feeding stdin and capturing both outputs.
 ProcessResult RunProcess(const ProcessRun& run);
 
-/// An hx7300-emulator listening on a fresh Unix socket in its own temporary directory, from
-/// construction until Stop or destruction.
+/// An hx7300-emulator listening on a fresh Unix socket in its own temporary directory (or on a
+/// loopback TCP port the system chooses), from construction until Stop or destruction.
 class EmulatorProcess {
  public:
+  enum class Transport { kUnix, kTcp };
+
   /// Starts binary (the path of hx7300-emulator) with --listen and extra_args and waits for
   /// its "listening" line. Started() tells whether that line came.
-  explicit EmulatorProcess(const std::string& binary, std::vector<std::string> extra_args = {});
+  explicit EmulatorProcess(const std::string& binary, std::vector<std::string> extra_args = {},
+                           Transport transport = Transport::kUnix);
   ~EmulatorProcess();
   EmulatorProcess(const EmulatorProcess&) = delete;
   EmulatorProcess& operator=(const EmulatorProcess&) = delete;
 
   bool Started() const { return started_; }
-  /// The value for HX7300_DEVICE: "unix:<socket path>".
+  /// The value for HX7300_DEVICE: "unix:<socket path>" or "tcp:127.0.0.1:<port>".
   const std::string& Address() const { return address_; }
   const std::string& SocketPath() const { return socket_path_; }
   /// The line it printed when it began listening.
