@@ -213,5 +213,29 @@ TEST_F(ImageUploadUnderWine, ImageCutShortDuringTheTransferFailsItCleanly) {
   EXPECT_NE(session.Output().find("(0x800703EE) : "), std::string::npos) << session.Output();
 }
 
+TEST_F(ImageUploadUnderWine, OverlongPasscodeIsRefusedAsOnLinux) {
+  EmulatorProcess emulator(test::EmulatorBinary(), {}, EmulatorProcess::Transport::kTcp);
+  ASSERT_TRUE(emulator.Started());
+  std::string outputs[2];
+  int statuses[2] = {-1, -1};
+  for (const bool windows : {false, true}) {
+    PtySession session(
+        Command(windows, {"-m:img", "-i:config", FileArg(windows, "-f:", image_path_)}),
+        {{"HX7300_DEVICE", emulator.Address()}}, PtySession::OutputTo::kPipe);
+    EXPECT_TRUE(session.WaitForOutput("\r\nEnter passcode:", std::chrono::seconds(30)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    // More than the 32 characters the console read takes at once: the rest of the line is
+    // read and dropped too.
+    session.Type(std::string(40, '7') + "\r");
+    statuses[windows] = session.Finish(std::chrono::seconds(60));
+    outputs[windows] = session.Output();
+    EXPECT_EQ(session.TerminalOutput().find("777"), std::string::npos);
+  }
+  EXPECT_EQ(statuses[1], 0x57);
+  EXPECT_EQ(statuses[1], statuses[0]);
+  EXPECT_TRUE(outputs[1].starts_with("\r\nEnter passcode:\r\n(0x80070057) : ")) << outputs[1];
+  EXPECT_TRUE(outputs[0].starts_with("\r\nEnter passcode:\r\n(0x80070057) : ")) << outputs[0];
+}
+
 }  // namespace
 }  // namespace hx
