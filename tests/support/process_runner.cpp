@@ -177,7 +177,7 @@ ProcessResult RunProcess(const ProcessRun& run) {
 }
 
 EmulatorProcess::EmulatorProcess(const std::string& binary, std::vector<std::string> extra_args,
-                                 Transport transport) {
+                                 Transport transport, const std::string& launcher) {
   std::string pattern = (std::filesystem::temp_directory_path() / "hx7300-emu-XXXXXX").string();
   if (::mkdtemp(pattern.data()) == nullptr) {
     return;
@@ -188,6 +188,9 @@ EmulatorProcess::EmulatorProcess(const std::string& binary, std::vector<std::str
   std::vector<std::string> argv = {binary, "--listen",
                                    transport == Transport::kTcp ? "tcp:127.0.0.1:0" : address_};
   argv.insert(argv.end(), extra_args.begin(), extra_args.end());
+  if (!launcher.empty()) {
+    argv.insert(argv.begin(), launcher);
+  }
   Pipe out;
   if (!out.Open()) {
     return;
@@ -196,7 +199,7 @@ EmulatorProcess::EmulatorProcess(const std::string& binary, std::vector<std::str
   pid_ = Spawn(argv, Environment(run), -1, out.write_end, -1);
   CloseFd(out.write_end);
   stdout_fd_ = out.read_end;
-  const auto deadline = Clock::now() + std::chrono::seconds(10);
+  const auto deadline = Clock::now() + std::chrono::seconds(30);
   while (pid_ > 0 && !listening_line_.ends_with('\n') && Clock::now() < deadline) {
     pollfd entry{stdout_fd_, POLLIN, 0};
     char c = 0;

@@ -38,9 +38,11 @@ class EmulatorProcess {
   enum class Transport { kUnix, kTcp };
 
   /// Starts binary (the path of hx7300-emulator) with --listen and extra_args and waits for
-  /// its "listening" line. Started() tells whether that line came.
+  /// its "listening" line. Started() tells whether that line came. A launcher, when given, is
+  /// the program that runs binary (Wine's, for the Windows build).
   explicit EmulatorProcess(const std::string& binary, std::vector<std::string> extra_args = {},
-                           Transport transport = Transport::kUnix);
+                           Transport transport = Transport::kUnix,
+                           const std::string& launcher = "");
   ~EmulatorProcess();
   EmulatorProcess(const EmulatorProcess&) = delete;
   EmulatorProcess& operator=(const EmulatorProcess&) = delete;

@@ -95,6 +95,16 @@ TEST(WindowsBuildUnderWine, DaaReadOverTcpIsTheLinuxBuildsByteForByte) {
   EXPECT_EQ(windows_run.exit_status, 0);
   EXPECT_NE(linux_run.stdout_bytes.find("\r\n"), std::string::npos);
   EXPECT_EQ(windows_run.stdout_bytes, linux_run.stdout_bytes);
+  // The virtual HX7300 inside the utility, and the Windows build's own emulator serving the
+  // Linux utility over Winsock.
+  EXPECT_EQ(RunBuild(true, {"-m:daa", "-r"}, "emulator").stdout_bytes,
+            RunBuild(false, {"-m:daa", "-r"}, "emulator").stdout_bytes);
+  EmulatorProcess windows_emulator(kWindowsBuild + "/hx7300-emulator.exe",
+                                   {"--daa", "group=2,lvcs=7"}, EmulatorProcess::Transport::kTcp,
+                                   kWindowsBuild + "/wine-run");
+  ASSERT_TRUE(windows_emulator.Started());
+  EXPECT_EQ(RunBuild(false, {"-m:daa", "-r"}, windows_emulator.Address()).stdout_bytes,
+            linux_run.stdout_bytes);
 }
 
 // Failure lines carry each platform's own message text; the code and the exit status agree.
