@@ -21,7 +21,7 @@ TEST(ImageFileWin32, FileCannotBeWrittenOrTruncatedWhileItIsSent) {
   const auto device = test::MakeScriptedDevice(channel);
   channel->AcceptUnscriptedSets();
 
-  const auto bytes = test::PatternBytes(2 * kBlockSize);
+  const auto bytes = test::PatternBytes(std::size_t{2} * kBlockSize);
   const auto file = dir.Write("image.bin", bytes);
   CImageUpdate update;
   ASSERT_EQ(update.Initialize(device.get(), kConfigImageIndex, file.wstring().c_str()), S_OK);

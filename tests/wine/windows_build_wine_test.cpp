@@ -177,7 +177,7 @@ class ImageUploadUnderWine : public ::testing::Test {
   }
 
   test::TempDir dir_;
-  const std::vector<std::uint8_t> image_ = test::PatternBytes(3 * 4080 + 17, 5);
+  const std::vector<std::uint8_t> image_ = test::PatternBytes(std::size_t{3} * 4080 + 17, 5);
   const std::vector<std::uint8_t> signature_ = test::PatternBytes(300, 6);
   const std::filesystem::path image_path_ = dir_.Write("nk.bin", image_);
   const std::filesystem::path signature_path_ = dir_.Write("nk.cat", signature_);
@@ -209,7 +209,7 @@ TEST_F(ImageUploadUnderWine, ImageCutShortDuringTheTransferFailsItCleanly) {
   EmulatorProcess emulator(test::EmulatorBinary(), {"--fault", "latency-us=2000"},
                            EmulatorProcess::Transport::kTcp);
   ASSERT_TRUE(emulator.Started());
-  const auto config = dir_.Write("config.xml", test::PatternBytes(20 * 4080));
+  const auto config = dir_.Write("config.xml", test::PatternBytes(std::size_t{20} * 4080));
   PtySession session(Command(true, {"-m:img", "-i:config", FileArg(true, "-f:", config)}),
                      {{"HX7300_DEVICE", emulator.Address()}}, PtySession::OutputTo::kPipe);
   ASSERT_TRUE(session.WaitForOutput("\r\nEnter passcode:", std::chrono::seconds(30)));
