@@ -4,6 +4,7 @@
 #include <climits>
 
 #include "platform/byte_output.h"
+#include "platform/win32/handle_output.h"
 
 namespace hx::platform {
 
@@ -25,20 +26,25 @@ std::string NarrowWithLocale(std::wstring_view text) {
 
 // Straight to the descriptor's system handle: the C runtime's text mode would make every "\n"
 // of the bytes a "\r\n".
-bool WriteAllToDescriptor(int descriptor, std::string_view bytes) {
+HRESULT WriteAllToDescriptor(int descriptor, std::string_view bytes) {
   const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(descriptor));
   if (handle == INVALID_HANDLE_VALUE || handle == nullptr) {
-    return false;
+    return HresultFromError(kErrorInvalidHandle);
   }
+  return WriteAllToHandle(handle, bytes);
+}
+
+HRESULT WriteAllToHandle(HANDLE handle, std::string_view bytes) {
   while (!bytes.empty()) {
     const DWORD chunk = bytes.size() > 0x10000000u ? 0x10000000u : static_cast<DWORD>(bytes.size());
     DWORD written = 0;
-    if (!::WriteFile(handle, bytes.data(), chunk, &written, nullptr) || written == 0) {
-      return false;
+    if (!::WriteFile(handle, bytes.data(), chunk, &written, nullptr)) {
+      // A pipe whose reader has gone gives ERROR_NO_DATA, a full disk ERROR_DISK_FULL.
+      return HresultFromError(::GetLastError());
     }
     bytes.remove_prefix(written);
   }
-  return true;
+  return S_OK;
 }
 
 }  // namespace hx::platform

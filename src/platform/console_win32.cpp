@@ -5,11 +5,13 @@
 #include <windows.h>
 
 #include <array>
+#include <atomic>
 
 #include "console/secure_wipe.h"
 #include "platform/byte_output.h"
 #include "platform/system_console.h"
 #include "platform/terminal_echo.h"
+#include "platform/win32/handle_output.h"
 
 namespace hx::platform {
 namespace {
@@ -25,26 +27,15 @@ HANDLE StandardOutput() {
   return ::GetStdHandle(STD_OUTPUT_HANDLE);
 }
 
-void WriteBytes(HANDLE handle, std::string_view bytes) {
-  while (!bytes.empty()) {
-    DWORD written = 0;
-    if (!::WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-        written == 0) {
-      return;
-    }
-    bytes.remove_prefix(written);
-  }
-}
-
-void WriteConsoleText(HANDLE handle, std::wstring_view text) {
+HRESULT WriteConsoleText(HANDLE handle, std::wstring_view text) {
   while (!text.empty()) {
     DWORD written = 0;
-    if (!::WriteConsoleW(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
-        written == 0) {
-      return;
+    if (!::WriteConsoleW(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr)) {
+      return HresultFromError(::GetLastError());
     }
     text.remove_prefix(written);
   }
+  return S_OK;
 }
 
 // Standard input, read in blocks as the C runtime reads it. The end of input is not
@@ -113,14 +104,15 @@ class Win32Console final : public ConsoleIo {
  public:
   void WriteWide(std::wstring_view text) override {
     const HANDLE output = StandardOutput();
-    if (IsConsole(output)) {
-      WriteConsoleText(output, text);
-    } else {
-      WriteBytes(output, NarrowWithLocale(text));
-    }
+    NoteFailure(IsConsole(output) ? WriteConsoleText(output, text)
+                                  : WriteAllToHandle(output, NarrowWithLocale(text)));
   }
 
-  void WriteNarrow(std::string_view text) override { WriteBytes(StandardOutput(), text); }
+  void WriteNarrow(std::string_view text) override {
+    NoteFailure(WriteAllToHandle(StandardOutput(), text));
+  }
+
+  HRESULT OutputFailure() const override { return output_failure_.load(); }
 
   void WriteNarrowInPlace(std::string_view line) override {
     const HANDLE output = StandardOutput();
@@ -141,9 +133,12 @@ class Win32Console final : public ConsoleIo {
     return ch;
   }
 
-  HRESULT ReadHiddenLine(std::span<wchar_t> dest, std::size_t& count) override {
+  HRESULT ReadHiddenLine(std::wstring_view prompt, std::span<wchar_t> dest,
+                         std::size_t& count) override {
     count = 0;
+    // Echo goes off before the prompt shows, so that nothing typed after it is ever echoed.
     ScopedEchoOff echo_off;
+    WriteWide(prompt);
     if (FAILED(echo_off.Result())) {
       return echo_off.Result();
     }
@@ -161,7 +156,16 @@ class Win32Console final : public ConsoleIo {
   }
 
  private:
+  // The first failure is the one the run ends with.
+  void NoteFailure(HRESULT written) {
+    HRESULT none = S_OK;
+    if (FAILED(written)) {
+      output_failure_.compare_exchange_strong(none, written);
+    }
+  }
+
   StdinBuffer input_;
+  std::atomic<HRESULT> output_failure_{S_OK};
 };
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include "platform/byte_output.h"
 #include "platform/debug_output.h"
+#include "platform/win32/handle_output.h"
 
 namespace hx::platform {
 namespace {
@@ -28,8 +29,7 @@ void WriteCopy(std::wstring_view line) {
   if (file == INVALID_HANDLE_VALUE || file == nullptr) {
     return;
   }
-  DWORD written = 0;
-  ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  WriteAllToHandle(file, bytes);
   if (!to_stderr) {
     ::CloseHandle(file);
   }

@@ -6,8 +6,10 @@
 #include <windows.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
+#include "platform/debug_output.h"
 #include "platform/file_view.h"
 
 namespace hx {
@@ -26,6 +28,29 @@ bool SameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMAT
          a.nFileSizeLow == b.nFileSizeLow &&
          a.ftLastWriteTime.dwLowDateTime == b.ftLastWriteTime.dwLowDateTime &&
          a.ftLastWriteTime.dwHighDateTime == b.ftLastWriteTime.dwHighDateTime;
+}
+
+// Only a file on a disk can be viewed. Opening a pipe or a device acts on it (a pipe server
+// sees a client, a device may wait), so what a name is comes out before the open where the
+// name says it, and from the open handle otherwise.
+HRESULT Refuse(const wchar_t* path, const wchar_t* what, std::uint32_t error) {
+  platform::WriteDebugLine(std::wstring(L"CReadOnlyFileView::Open: ") + path + L" is " + what);
+  return HresultFromError(error);
+}
+
+bool NamesADevice(std::wstring_view path) {
+  return path.starts_with(L"\\\\.\\") || path.starts_with(L"//./");
+}
+
+HRESULT RefuseUnlessFileOnDisk(const wchar_t* path, HANDLE file) {
+  switch (::GetFileType(file)) {
+    case FILE_TYPE_DISK:
+      return S_OK;
+    case FILE_TYPE_PIPE:
+      return Refuse(path, L"a pipe", kErrorNotSupported);
+    default:
+      return Refuse(path, L"a device", kErrorNotSupported);
+  }
 }
 
 }  // namespace
@@ -50,6 +75,13 @@ HRESULT CReadOnlyFileView::Open(const wchar_t* path) {
   if (path == nullptr) {
     return HresultFromError(kErrorInvalidParameter);
   }
+  if (NamesADevice(path)) {
+    return Refuse(path, L"a device", kErrorNotSupported);
+  }
+  const DWORD attributes = ::GetFileAttributesW(path);
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return Refuse(path, L"a directory", kErrorAccessDenied);  // as Windows refuses to open one
+  }
   // Existing files only, others may read it too (and nobody may write it meanwhile).
   const HANDLE file = ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -57,8 +89,11 @@ HRESULT CReadOnlyFileView::Open(const wchar_t* path) {
     return LastError();
   }
   BY_HANDLE_FILE_INFORMATION info{};
-  if (!::GetFileInformationByHandle(file, &info)) {
-    const HRESULT hr = LastError();
+  HRESULT hr = RefuseUnlessFileOnDisk(path, file);
+  if (SUCCEEDED(hr) && !::GetFileInformationByHandle(file, &info)) {
+    hr = LastError();
+  }
+  if (FAILED(hr)) {
     ::CloseHandle(file);
     return hr;
   }

@@ -47,6 +47,31 @@ bool FillUnixAddress(const std::string& path, sockaddr_un& address) {
   return true;
 }
 
+// Connects without ever blocking past limit: the socket is made non-blocking for the connect
+// and waited on for writability (success) or an exception (refusal), then made blocking again.
+bool ConnectWithin(SOCKET socket, const sockaddr* address, int length,
+                   std::chrono::milliseconds limit) {
+  u_long non_blocking = 1;
+  if (::ioctlsocket(socket, FIONBIO, &non_blocking) != 0) {
+    return false;
+  }
+  bool connected = ::connect(socket, address, length) == 0;
+  if (!connected && ::WSAGetLastError() == WSAEWOULDBLOCK) {
+    fd_set writable;
+    fd_set failed;
+    FD_ZERO(&writable);
+    FD_ZERO(&failed);
+    FD_SET(socket, &writable);
+    FD_SET(socket, &failed);
+    const auto ms = limit.count();
+    timeval wait{static_cast<long>(ms / 1000), static_cast<long>((ms % 1000) * 1000)};
+    connected =
+        ::select(0, nullptr, &writable, &failed, &wait) == 1 && FD_ISSET(socket, &writable) != 0;
+  }
+  u_long blocking = 0;
+  return connected && ::ioctlsocket(socket, FIONBIO, &blocking) == 0;
+}
+
 void SetNoDelay(SOCKET socket) {
   // Frames are small and answered one by one; waiting to coalesce them only adds latency.
   const BOOL on = TRUE;
@@ -84,6 +109,31 @@ HRESULT WaitReadable(SOCKET socket, std::optional<std::chrono::steady_clock::tim
   }
 }
 
+HRESULT BindUnix(SOCKET socket, const sockaddr_un& address) {
+  if (::bind(socket, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
+    return LastSocketError();
+  }
+  return S_OK;
+}
+
+// A socket left at the path by a server that has gone (nobody answers on it) is removed;
+// one that a server answers on is in use, and anything but a socket is left as it is. Winsock
+// keeps a Unix socket as a reparse point.
+HRESULT ReplaceStaleSocket(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+    return HresultFromError(kErrorAlreadyExists);
+  }
+  StreamSocket probe;
+  if (SUCCEEDED(probe.ConnectUnix(path, std::chrono::seconds(1)))) {
+    return HresultFromError(WSAEADDRINUSE);
+  }
+  if (!::DeleteFileA(path.c_str())) {
+    return HresultFromError(::GetLastError());
+  }
+  return S_OK;
+}
+
 }  // namespace
 
 StreamSocket::~StreamSocket() {
@@ -105,7 +155,7 @@ StreamSocket& StreamSocket::operator=(StreamSocket&& other) noexcept {
 
 // Winsock offers Unix-domain sockets from Windows 10 1803 on; where it does not, the socket
 // cannot be made and the device counts as not connected.
-HRESULT StreamSocket::ConnectUnix(const std::string& path) {
+HRESULT StreamSocket::ConnectUnix(const std::string& path, std::chrono::milliseconds limit) {
   sockaddr_un address{};
   if (!WinsockReady() || !FillUnixAddress(path, address)) {
     return kHrDeviceNotConnected;
@@ -114,7 +164,7 @@ HRESULT StreamSocket::ConnectUnix(const std::string& path) {
   if (socket == INVALID_SOCKET) {
     return kHrDeviceNotConnected;
   }
-  if (::connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
+  if (!ConnectWithin(socket, reinterpret_cast<const sockaddr*>(&address), sizeof(address), limit)) {
     ::closesocket(socket);
     return kHrDeviceNotConnected;
   }
@@ -123,7 +173,8 @@ HRESULT StreamSocket::ConnectUnix(const std::string& path) {
   return S_OK;
 }
 
-HRESULT StreamSocket::ConnectTcp(const std::string& host, std::uint16_t port) {
+HRESULT StreamSocket::ConnectTcp(const std::string& host, std::uint16_t port,
+                                 std::chrono::milliseconds limit) {
   if (!WinsockReady()) {
     return kHrDeviceNotConnected;
   }
@@ -140,7 +191,7 @@ HRESULT StreamSocket::ConnectTcp(const std::string& host, std::uint16_t port) {
        entry = entry->ai_next) {
     socket = ::socket(entry->ai_family, entry->ai_socktype, entry->ai_protocol);
     if (socket != INVALID_SOCKET &&
-        ::connect(socket, entry->ai_addr, static_cast<int>(entry->ai_addrlen)) != 0) {
+        !ConnectWithin(socket, entry->ai_addr, static_cast<int>(entry->ai_addrlen), limit)) {
       ::closesocket(socket);
       socket = INVALID_SOCKET;
     }
@@ -225,9 +276,17 @@ HRESULT ListeningSocket::ListenUnix(const std::string& path) {
   if (socket == INVALID_SOCKET) {
     return LastSocketError();
   }
-  if (::bind(socket, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
-      ::listen(socket, 4) != 0) {
-    const HRESULT hr = LastSocketError();
+  HRESULT hr = BindUnix(socket, address);
+  if (hr == HresultFromError(WSAEADDRINUSE)) {
+    hr = ReplaceStaleSocket(path);
+    if (SUCCEEDED(hr)) {
+      hr = BindUnix(socket, address);
+    }
+  }
+  if (SUCCEEDED(hr) && ::listen(socket, SOMAXCONN) != 0) {
+    hr = LastSocketError();
+  }
+  if (FAILED(hr)) {
     ::closesocket(socket);
     return hr;
   }
@@ -257,7 +316,7 @@ HRESULT ListeningSocket::ListenTcp(const std::string& host, std::uint16_t port) 
                sizeof(on));
   int length = sizeof(address);
   if (::bind(socket, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
-      ::listen(socket, 4) != 0 ||
+      ::listen(socket, SOMAXCONN) != 0 ||
       ::getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
     const HRESULT hr = LastSocketError();
     ::closesocket(socket);

@@ -13,7 +13,7 @@ namespace hx {
 namespace {
 
 using namespace std::chrono_literals;
-constexpr LinkTimeouts kShortTimeouts{500ms, 500ms};
+constexpr LinkTimeouts kShortTimeouts{500ms, 500ms, 500ms};
 const HRESULT kStall = static_cast<HRESULT>(0x8007001Fu);
 
 // A device on the other end of the link that follows a script written in the test.
@@ -233,6 +233,15 @@ TEST(LinkChannel, OpenNeedsAnHx7300ThatGreetsInTime) {
   const LinkAddress refused{LinkAddress::Kind::kTcp, "", "127.0.0.1", closed_port.Port()};
   closed_port.Close();
   EXPECT_EQ(MakeLinkChannel(refused)->Open(event), kHrDeviceNotConnected);
+}
+
+TEST(LinkChannel, AGreetingWithAFailureRefusesTheClientWithThatResult) {
+  EXPECT_EQ(OpenAgainst([](StreamSocket& s) {
+              link::DeviceFrame busy = link::MakeHello("usb#vid_f0c5&pid_e1a7&mi_03#1");
+              busy.result = link::kHrDeviceBusy;
+              Send(s, busy);
+            }),
+            static_cast<HRESULT>(0x800700AAu));
 }
 
 }  // namespace

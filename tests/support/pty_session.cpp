@@ -14,9 +14,36 @@
 
 namespace hx::test {
 
+namespace {
+
+constexpr char kStopOutput = 0x13;
+constexpr char kStartOutput = 0x11;
+
+// The terminal handles typed characters a moment after they are typed: probes with a
+// non-blocking write until output refuses to flow, discarding the probes that got through.
+bool WaitUntilOutputStopped(int master, int slave) {
+  const int flags = ::fcntl(slave, F_GETFL);
+  ::fcntl(slave, F_SETFL, flags | O_NONBLOCK);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  bool stopped = false;
+  while (!stopped && std::chrono::steady_clock::now() < deadline) {
+    stopped = ::write(slave, "", 1) < 0 && errno == EAGAIN;
+    char discarded[16];
+    struct pollfd ready {
+      master, POLLIN, 0
+    };
+    while (poll(&ready, 1, 0) > 0 && ::read(master, discarded, sizeof discarded) > 0) {
+    }
+  }
+  ::fcntl(slave, F_SETFL, flags);
+  return stopped;
+}
+
+}  // namespace
+
 PtySession::PtySession(const std::vector<std::string>& argv,
                        const std::vector<std::pair<std::string, std::string>>& environment,
-                       OutputTo output) {
+                       bool output_stopped, OutputTo output) {
   struct termios settings {};
   cfmakeraw(&settings);
   settings.c_lflag |= ICANON | ECHO | ISIG | ECHOE | ECHOK;
@@ -24,8 +51,19 @@ PtySession::PtySession(const std::vector<std::string>& argv,
   settings.c_cc[VMIN] = 1;
   settings.c_cc[VINTR] = 0x03;
   settings.c_cc[VEOF] = 0x04;
+  settings.c_cc[VSTOP] = kStopOutput;
+  settings.c_cc[VSTART] = kStartOutput;
+  if (output_stopped) {
+    settings.c_iflag |= IXON;
+  }
   if (openpty(&master_, &slave_, nullptr, &settings, nullptr) != 0) {
     return;
+  }
+  if (output_stopped) {
+    Type(std::string(1, kStopOutput));
+    if (!WaitUntilOutputStopped(master_, slave_)) {
+      return;
+    }
   }
   int pipe_ends[2] = {-1, -1};
   if (output == OutputTo::kPipe && pipe2(pipe_ends, O_CLOEXEC) != 0) {
@@ -124,6 +162,10 @@ bool PtySession::WaitForOutput(const std::string& text, std::chrono::millisecond
 void PtySession::Type(const std::string& bytes) {
   const ssize_t written = ::write(master_, bytes.data(), bytes.size());
   (void)written;
+}
+
+void PtySession::ResumeOutput() {
+  Type(std::string(1, kStartOutput));
 }
 
 bool PtySession::EchoOn() const {

@@ -17,10 +17,12 @@ class PtySession {
   /// the program wrote even when a console layer between it and the terminal adds its own.
   enum class OutputTo { kTerminal, kPipe };
 
-  /// Starts argv[0] with the given environment additions on a new pseudo-terminal.
+  /// Starts argv[0] with the given environment additions on a new pseudo-terminal. With
+  /// output_stopped the terminal has flow control on and its output stopped (as after Ctrl+S)
+  /// before the program starts: the program's first write blocks until ResumeOutput.
   PtySession(const std::vector<std::string>& argv,
              const std::vector<std::pair<std::string, std::string>>& environment,
-             OutputTo output = OutputTo::kTerminal);
+             bool output_stopped = false, OutputTo output = OutputTo::kTerminal);
   ~PtySession();
   PtySession(const PtySession&) = delete;
   PtySession& operator=(const PtySession&) = delete;
@@ -30,6 +32,8 @@ class PtySession {
                      std::chrono::milliseconds limit = std::chrono::seconds(10));
   /// Types bytes at the terminal.
   void Type(const std::string& bytes);
+  /// Lets output flow again after it was stopped (as Ctrl+Q does).
+  void ResumeOutput();
   /// Whether the terminal currently echoes what is typed.
   bool EchoOn() const;
   /// Waits until the terminal's echo is in the given state (the prompt comes just before the

@@ -3,34 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "platform/message_table.h"
-#include "support/environment.h"
+#include "support/debug_output_file.h"
 #include "support/recording_console.h"
 
 namespace hx {
 namespace {
 
-// Points the debugger output at a fresh file for one test and takes it away afterwards.
-class DebugOutputFile {
- public:
-  DebugOutputFile() { std::filesystem::remove(path_); }
-  ~DebugOutputFile() { std::filesystem::remove(path_); }
-  std::string Contents() const {
-    std::ifstream file(path_, std::ios::binary);
-    std::ostringstream contents;
-    contents << file.rdbuf();
-    return contents.str();
-  }
-
- private:
-  std::filesystem::path path_ = std::filesystem::temp_directory_path() /
-                                ("hx7300_debug_" + std::to_string(::getpid()) + ".txt");
-  test::ScopedEnvironmentVariable variable_{"HX7300_DEBUG_OUTPUT", path_.string()};
-};
+using test::DebugOutputFile;
 
 // The line ReportError prints for code, with the system's text for it.
 std::string ExpectedLine(std::uint32_t code) {

@@ -11,7 +11,8 @@ TEST(MessageTable, EveryCodeTheUtilityProducesHasATextEndingInALineEnd) {
       0x00000000u, 0x80004005u, 0x80070057u, 0x8007000Eu, 0x80004001u, 0x80070002u, 0x80070003u,
       0x80070004u, 0x80070005u, 0x80070006u, 0x80070008u, 0x80070013u, 0x80070015u, 0x80070017u,
       0x8007001Fu, 0x80070026u, 0x80070070u, 0x8007007Au, 0x800700AAu, 0x800700B7u, 0x800700DFu,
-      0x800703EEu, 0x8007045Du, 0x8007048Fu, 0x80070490u, 0x800705B4u,
+      0x800703EEu, 0x8007045Du, 0x8007048Fu, 0x80070490u, 0x800705B4u, 0x80070032u, 0x800700CEu,
+      0x80070781u, 0x800700E8u, 0x80072740u,
   };
   for (std::uint32_t code : codes) {
     const auto text = platform::LookupMessageText(static_cast<HRESULT>(code));

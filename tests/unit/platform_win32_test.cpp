@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "platform/auto_reset_event.h"
 #include "platform/completion_queue.h"
+#include "platform/file_view.h"
 #include "platform/message_table.h"
 #include "platform/system_console.h"
 #include "platform/terminal_echo.h"
@@ -68,6 +70,7 @@ TEST(ConsoleWin32, RedirectedOutputIsTheTextsOwnBytes) {
 }
 
 TEST(ConsoleWin32, RedirectedInputGivesCharactersAndRefusesAHiddenRead) {
+  RedirectedStandardHandle output(STD_OUTPUT_HANDLE);
   RedirectedStandardHandle input(STD_INPUT_HANDLE);
   input.Feed("Y\r\nno\n");
   ConsoleIo& console = platform::SystemConsole();
@@ -77,14 +80,27 @@ TEST(ConsoleWin32, RedirectedInputGivesCharactersAndRefusesAHiddenRead) {
   std::wstring line(32, L'\0');
   std::size_t count = 99;
   // A passcode is never read from a pipe or a file: standard input is no console.
-  EXPECT_EQ(console.ReadHiddenLine(line, count), static_cast<HRESULT>(0x80070006));
+  EXPECT_EQ(console.ReadHiddenLine(L"\r\nEnter passcode:", line, count),
+            static_cast<HRESULT>(0x80070006));
   EXPECT_EQ(count, 0u);
+  EXPECT_EQ(output.Drain(), "\r\nEnter passcode:");  // the prompt shows all the same
   platform::ScopedEchoOff echo_off;
   EXPECT_EQ(echo_off.Result(), static_cast<HRESULT>(0x80070006));
   EXPECT_EQ(echo_off.Restore(), S_OK);
   EXPECT_EQ(console.ReadChar(), 'o');
   EXPECT_EQ(console.ReadChar(), '\n');
   EXPECT_EQ(console.ReadChar(), -1);
+}
+
+TEST(FileViewWin32, OnlyAFileOnADiskIsOpened) {
+  const std::wstring directory = std::filesystem::temp_directory_path().wstring();
+  CReadOnlyFileView view;
+  EXPECT_EQ(view.Open(directory.c_str()), static_cast<HRESULT>(0x80070005));
+  // Refused by name, before anything connects to the pipe.
+  EXPECT_EQ(view.Open(L"\\\\.\\pipe\\hx7300-no-such-pipe"), static_cast<HRESULT>(0x80070032));
+  EXPECT_EQ(view.Open(L"NUL"), static_cast<HRESULT>(0x80070032));
+  EXPECT_FALSE(view.IsOpen());
+  EXPECT_EQ(view.Open(L"Z:\\no\\such\\file.bin"), static_cast<HRESULT>(0x80070003));
 }
 
 TEST(MessageTableWin32, SystemTextsEndInALineEndAndUnknownCodesHaveNone) {

@@ -86,7 +86,7 @@ TEST(WindowsBuildUnderWine, UsageScreensAreTheLinuxBuildsByteForByte) {
 }
 
 TEST(WindowsBuildUnderWine, DaaReadOverTcpIsTheLinuxBuildsByteForByte) {
-  EmulatorProcess emulator(test::EmulatorBinary(), {"--daa", "group=2,lvcs=7"},
+  EmulatorProcess emulator(test::EmulatorBinary(), {"--daa", "group=2,lvcs=7"}, {},
                            EmulatorProcess::Transport::kTcp);
   ASSERT_TRUE(emulator.Started());
   const ProcessResult linux_run = RunBuild(false, {"-m:daa", "-r"}, emulator.Address());
@@ -100,8 +100,8 @@ TEST(WindowsBuildUnderWine, DaaReadOverTcpIsTheLinuxBuildsByteForByte) {
   EXPECT_EQ(RunBuild(true, {"-m:daa", "-r"}, "emulator").stdout_bytes,
             RunBuild(false, {"-m:daa", "-r"}, "emulator").stdout_bytes);
   EmulatorProcess windows_emulator(kWindowsBuild + "/hx7300-emulator.exe",
-                                   {"--daa", "group=2,lvcs=7"}, EmulatorProcess::Transport::kTcp,
-                                   kWindowsBuild + "/wine-run");
+                                   {"--daa", "group=2,lvcs=7"}, {},
+                                   EmulatorProcess::Transport::kTcp, kWindowsBuild + "/wine-run");
   ASSERT_TRUE(windows_emulator.Started());
   EXPECT_EQ(RunBuild(false, {"-m:daa", "-r"}, windows_emulator.Address()).stdout_bytes,
             linux_run.stdout_bytes);
@@ -119,7 +119,7 @@ void ExpectSameFailure(const ProcessResult& linux_run, const ProcessResult& wind
 }
 
 TEST(WindowsBuildUnderWine, FailuresGiveTheSameCodesAsTheLinuxBuild) {
-  EmulatorProcess emulator(test::EmulatorBinary(), {}, EmulatorProcess::Transport::kTcp);
+  EmulatorProcess emulator(test::EmulatorBinary(), {}, {}, EmulatorProcess::Transport::kTcp);
   ASSERT_TRUE(emulator.Started());
   const std::vector<std::vector<std::string>> pending_modes = {
       {"-m:diag", "-l"},
@@ -161,10 +161,10 @@ class ImageUploadUnderWine : public ::testing::Test {
 
   // Uploads the main image and its signature with the passcode and the size confirmation
   // typed at a terminal; returns the standard output.
-  std::string Upload(bool windows, const std::string& device, PtySession::OutputTo output) {
+  std::string Upload(bool windows, const std::string& device) {
     PtySession session(Command(windows, {"-m:img", "-i:nk", FileArg(windows, "-f:", image_path_),
                                          FileArg(windows, "-s:", signature_path_)}),
-                       {{"HX7300_DEVICE", device}}, output);
+                       {{"HX7300_DEVICE", device}}, false, PtySession::OutputTo::kPipe);
     EXPECT_TRUE(session.WaitForOutput("\r\nEnter passcode:", std::chrono::seconds(30)));
     // The prompt comes just before echo goes off; the console reads only what comes after.
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
@@ -187,17 +187,17 @@ TEST_F(ImageUploadUnderWine, SlotsComeOutByteForByteAndTheConsoleAsOnLinux) {
   const std::string slots = (dir_.Path() / "slots").string();
   std::string linux_output;
   {
-    EmulatorProcess emulator(test::EmulatorBinary(), {"--state-dir", slots},
+    EmulatorProcess emulator(test::EmulatorBinary(), {"--state-dir", slots}, {},
                              EmulatorProcess::Transport::kTcp);
     ASSERT_TRUE(emulator.Started());
-    linux_output = Upload(false, emulator.Address(), PtySession::OutputTo::kPipe);
+    linux_output = Upload(false, emulator.Address());
   }
   std::filesystem::remove_all(slots);
   std::filesystem::create_directories(slots);
-  EmulatorProcess emulator(test::EmulatorBinary(), {"--state-dir", slots},
+  EmulatorProcess emulator(test::EmulatorBinary(), {"--state-dir", slots}, {},
                            EmulatorProcess::Transport::kTcp);
   ASSERT_TRUE(emulator.Started());
-  const std::string windows_output = Upload(true, emulator.Address(), PtySession::OutputTo::kPipe);
+  const std::string windows_output = Upload(true, emulator.Address());
   EXPECT_EQ(windows_output, linux_output);
   EXPECT_NE(windows_output.find("Block 0004/0004 sent...\r\n"), std::string::npos);
   EXPECT_TRUE(windows_output.ends_with("Image Update completed.\r\n"));
@@ -206,12 +206,12 @@ TEST_F(ImageUploadUnderWine, SlotsComeOutByteForByteAndTheConsoleAsOnLinux) {
 }
 
 TEST_F(ImageUploadUnderWine, ImageCutShortDuringTheTransferFailsItCleanly) {
-  EmulatorProcess emulator(test::EmulatorBinary(), {"--fault", "latency-us=2000"},
+  EmulatorProcess emulator(test::EmulatorBinary(), {"--fault", "latency-us=2000"}, {},
                            EmulatorProcess::Transport::kTcp);
   ASSERT_TRUE(emulator.Started());
   const auto config = dir_.Write("config.xml", test::PatternBytes(std::size_t{20} * 4080));
   PtySession session(Command(true, {"-m:img", "-i:config", FileArg(true, "-f:", config)}),
-                     {{"HX7300_DEVICE", emulator.Address()}}, PtySession::OutputTo::kPipe);
+                     {{"HX7300_DEVICE", emulator.Address()}}, false, PtySession::OutputTo::kPipe);
   ASSERT_TRUE(session.WaitForOutput("\r\nEnter passcode:", std::chrono::seconds(30)));
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
   session.Type("1234\r");
@@ -224,14 +224,14 @@ TEST_F(ImageUploadUnderWine, ImageCutShortDuringTheTransferFailsItCleanly) {
 }
 
 TEST_F(ImageUploadUnderWine, OverlongPasscodeIsRefusedAsOnLinux) {
-  EmulatorProcess emulator(test::EmulatorBinary(), {}, EmulatorProcess::Transport::kTcp);
+  EmulatorProcess emulator(test::EmulatorBinary(), {}, {}, EmulatorProcess::Transport::kTcp);
   ASSERT_TRUE(emulator.Started());
   std::string outputs[2];
   int statuses[2] = {-1, -1};
   for (const bool windows : {false, true}) {
     PtySession session(
         Command(windows, {"-m:img", "-i:config", FileArg(windows, "-f:", image_path_)}),
-        {{"HX7300_DEVICE", emulator.Address()}}, PtySession::OutputTo::kPipe);
+        {{"HX7300_DEVICE", emulator.Address()}}, false, PtySession::OutputTo::kPipe);
     EXPECT_TRUE(session.WaitForOutput("\r\nEnter passcode:", std::chrono::seconds(30)));
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     // More than the 32 characters the console read takes at once: the rest of the line is
