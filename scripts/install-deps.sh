@@ -2,7 +2,10 @@
 # Installs the Debian packages that building and testing need, when any is missing.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ googletest libgtest-dev libgmock-dev clang-format libcurl4-openssl-dev python3)
+# The Windows build: Debian's mingw-w64 cross compiler (POSIX threads) and Wine to test it.
+# The virtual HX7300's network update: libcurl, and Python's HTTP server for its tests.
+packages=(cmake ninja-build g++ googletest libgtest-dev libgmock-dev clang-format
+          g++-mingw-w64-x86-64-posix wine wine64 libcurl4-openssl-dev python3)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
