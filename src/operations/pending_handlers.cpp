@@ -5,18 +5,8 @@
 
 namespace hx {
 
-HRESULT HandleDiagServerConfig(const ModeOptions&, CDuzuVideoCaptureDevice&) {
-  ReportError("HandleDiagServerConfig() failed!", E_NOTIMPL);
-  return E_NOTIMPL;
-}
-
 HRESULT HandleNetImageUpdateMode(const ModeOptions&, CDuzuVideoCaptureDevice&) {
   ReportError("HandleNetImageUpdateMode() failed!", E_NOTIMPL);
-  return E_NOTIMPL;
-}
-
-HRESULT HandleSystemConfigMode(const ModeOptions&, CDuzuVideoCaptureDevice&) {
-  ReportError("HandleSystemConfigMode() failed!", E_NOTIMPL);
   return E_NOTIMPL;
 }
 
