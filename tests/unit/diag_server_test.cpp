@@ -47,16 +47,16 @@ TEST_F(DiagServerTest, RepliesThatEndTheWaitPrintTheirLineOrReportTheDevicesCode
   const auto code = [](std::uint32_t bits) { return static_cast<std::int32_t>(bits); };
   const struct {
     XuPacket reply;
-    std::string output;
     HRESULT result;
+    std::string output;
   } rows[] = {
-      {DiagReply(12, 0, 0), "Upload CELog command has been queued...\r\n", S_OK},
-      {DiagReply(12, 0, code(0x80070005)), test::ReportLine(static_cast<HRESULT>(0x80070005)),
-       static_cast<HRESULT>(0x80070005)},
+      {DiagReply(12, 0, 0), S_OK, "Upload CELog command has been queued...\r\n"},
+      {DiagReply(12, 0, code(0x80070005)), static_cast<HRESULT>(0x80070005),
+       test::ReportLine(static_cast<HRESULT>(0x80070005))},
       // With both set, the Status is the one reported.
-      {DiagReply(12, code(0x80004005), code(0x80070005)), test::ReportLine(E_FAIL), E_FAIL},
-      {DiagReply(10, 0, code(0x80070005)), "Diag server configured.\r\n", S_OK},
-      {DiagReply(10, 9), test::ReportLine(9), 9},
+      {DiagReply(12, code(0x80004005), code(0x80070005)), E_FAIL, test::ReportLine(E_FAIL)},
+      {DiagReply(10, 0, code(0x80070005)), S_OK, "Diag server configured.\r\n"},
+      {DiagReply(10, 9), 9, test::ReportLine(9)},
   };
   for (const auto& row : rows) {
     ScriptedChannel* channel = nullptr;

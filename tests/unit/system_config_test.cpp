@@ -79,30 +79,30 @@ struct HandlerRun {
 TEST(SystemConfig, EveryStageOfTheReplyTablePrintsItsLineAndEndsWithItsCode) {
   const struct {
     XuPacket reply;
-    std::string line;
     HRESULT result;
+    std::string line;
   } rows[] = {
       // Arg1 0 is the time-zone reply, whatever command it echoes.
-      {ConfigReply(0, 3, 0), "Setting Time Zone Information succeeded.\r\n", S_OK},
-      {ConfigReply(0, 110, static_cast<std::int32_t>(0x80070057)),
-       FailureLine("Setting Time Zone Information", 0x80070057), E_INVALIDARG},
-      {ConfigReply(1, 1, 0), "Setting AVS Configuration succeeded.\r\n", S_OK},
-      {ConfigReply(1, 1, 5), FailureLine("Setting AVS Configuration", 5), 5},
-      {ConfigReply(1, 3, 0, 0), "Configuration validation succeeded.\r\n", S_OK},
+      {ConfigReply(0, 3, 0), S_OK, "Setting Time Zone Information succeeded.\r\n"},
+      {ConfigReply(0, 110, static_cast<std::int32_t>(0x80070057)), E_INVALIDARG,
+       FailureLine("Setting Time Zone Information", 0x80070057)},
+      {ConfigReply(1, 1, 0), S_OK, "Setting AVS Configuration succeeded.\r\n"},
+      {ConfigReply(1, 1, 5), 5, FailureLine("Setting AVS Configuration", 5)},
+      {ConfigReply(1, 3, 0, 0), S_OK, "Configuration validation succeeded.\r\n"},
       {ConfigReply(1, 3, 0, static_cast<std::int32_t>(0x800705B9)),
-       FailureLine("Configuration validation", 0x800705B9), static_cast<HRESULT>(0x800705B9)},
+       static_cast<HRESULT>(0x800705B9), FailureLine("Configuration validation", 0x800705B9)},
       // A parsing failure hides the validation result.
       {ConfigReply(1, 3, static_cast<std::int32_t>(0x80070002), 7),
-       FailureLine("Configuration parsing", 0x80070002), static_cast<HRESULT>(0x80070002)},
-      {ConfigReply(1, 5, 0), "Uploading requested file succeeded.\r\n", S_OK},
-      {ConfigReply(1, 6, static_cast<std::int32_t>(0x80070002)),
-       FailureLine("Uploading requested file", 0x80070002), static_cast<HRESULT>(0x80070002)},
-      {ConfigReply(1, 7, 0), "Setting Publish SSL PDF mode succeeded.\r\n", S_OK},
-      {ConfigReply(1, 7, static_cast<std::int32_t>(0xDEADBEEF)),
-       FailureLine("Setting Publish SSL PDF mode", 0xDEADBEEF), static_cast<HRESULT>(0xDEADBEEF)},
+       static_cast<HRESULT>(0x80070002), FailureLine("Configuration parsing", 0x80070002)},
+      {ConfigReply(1, 5, 0), S_OK, "Uploading requested file succeeded.\r\n"},
+      {ConfigReply(1, 6, static_cast<std::int32_t>(0x80070002)), static_cast<HRESULT>(0x80070002),
+       FailureLine("Uploading requested file", 0x80070002)},
+      {ConfigReply(1, 7, 0), S_OK, "Setting Publish SSL PDF mode succeeded.\r\n"},
+      {ConfigReply(1, 7, static_cast<std::int32_t>(0xDEADBEEF)), static_cast<HRESULT>(0xDEADBEEF),
+       FailureLine("Setting Publish SSL PDF mode", 0xDEADBEEF)},
       // A command without a stage counts as success whatever its Status.
-      {ConfigReply(1, 9, static_cast<std::int32_t>(0x80004005)),
-       "Configuration command 9 succeeded.\r\n", S_OK},
+      {ConfigReply(1, 9, static_cast<std::int32_t>(0x80004005)), S_OK,
+       "Configuration command 9 succeeded.\r\n"},
   };
   for (const auto& row : rows) {
     HandlerRun run;
