@@ -2,7 +2,7 @@
 # Installs the Debian packages that building and testing need, when any is missing.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ googletest libgtest-dev libgmock-dev clang-format libicu-dev)
+packages=(cmake ninja-build g++ googletest libgtest-dev libgmock-dev clang-format libicu-dev libexpat1-dev)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "model/config_faults.h"
+
 namespace hx::emu {
 
 /// The telephone-line interface settings the DSP reports (the DAA settings record).
@@ -74,6 +76,7 @@ struct FaultPlan {
   std::optional<std::int32_t> flush_status{};    ///< the flush echo carries it; nothing committed
   std::optional<std::uint64_t> corrupt_after{};  ///< the data packet after the first N is
                                                  ///< reported corrupt, once
+  ConfigReplyFaults config{};  ///< the system configuration and diagnostics replies
 };
 
 struct FirmwareOptions {

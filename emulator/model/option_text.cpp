@@ -1,10 +1,11 @@
 #include "model/option_text.h"
 
-#include <charconv>
 #include <cstdint>
-#include <limits>
 #include <optional>
 #include <vector>
+
+#include "model/config_faults.h"
+#include "model/option_number.h"
 
 namespace hx::emu {
 namespace {
@@ -19,36 +20,6 @@ std::vector<std::string_view> Split(std::string_view text, char separator) {
     }
     text.remove_prefix(at + 1);
   }
-}
-
-bool ParseNumber(std::string_view text, std::uint64_t max, std::uint64_t& value) {
-  int base = 10;
-  if (text.starts_with("0x") || text.starts_with("0X")) {
-    text.remove_prefix(2);
-    base = 16;
-  }
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
-  return !text.empty() && error == std::errc() && end == text.data() + text.size() && value <= max;
-}
-
-template <typename T>
-bool ParseInto(std::string_view text, T& out) {
-  std::uint64_t value = 0;
-  if (!ParseNumber(text, std::numeric_limits<T>::max(), value)) {
-    return false;
-  }
-  out = static_cast<T>(value);
-  return true;
-}
-
-// Result codes are written as 32-bit patterns, 0x8007001F say.
-bool ParseResult(std::string_view text, std::int32_t& out) {
-  std::uint32_t bits = 0;
-  if (!ParseInto(text, bits)) {
-    return false;
-  }
-  out = static_cast<std::int32_t>(bits);
-  return true;
 }
 
 bool ApplyDaaField(std::string_view key, std::string_view value, DaaValues& v) {
@@ -262,9 +233,10 @@ bool ApplyDaaText(std::string_view text, DaaValues& values, std::string& error) 
 bool ApplyFaultText(std::string_view text, FaultPlan& plan, std::string& error) {
   const std::size_t equals = text.find('=');
   const std::string_view name = text.substr(0, equals);
-  const bool applied = equals == std::string_view::npos
-                           ? ApplyFlagFault(name, plan)
-                           : ApplyValuedFault(name, text.substr(equals + 1), plan);
+  const std::optional<std::string_view> value =
+      equals == std::string_view::npos ? std::nullopt : std::optional(text.substr(equals + 1));
+  const bool applied = ApplyConfigFaultText(name, value, plan.config) ||
+                       (value ? ApplyValuedFault(name, *value, plan) : ApplyFlagFault(name, plan));
   if (!applied) {
     error = "bad fault '" + std::string(text) + "'";
   }

@@ -3,7 +3,9 @@
 #include <charconv>
 
 #include "device/link_frames.h"
+#include "model/config_faults.h"
 #include "model/option_text.h"
+#include "model/xml_check.h"
 
 namespace hx::emu {
 namespace {
@@ -97,7 +99,7 @@ std::string ServerHelpText() {
       "Options:\n"
       "  --listen ADDR         where to listen (required)\n"
       "  --passcode TEXT       the device passcode (default 1234)\n"
-      "  --state-dir DIR       keep image slots and a changed passcode as files in DIR\n"
+      "  --state-dir DIR       keep the device's state as files in DIR (below)\n"
       "  --device-path TEXT    the device path announced to clients\n"
       "  --daa KEY=V[,KEY=V]   DAA settings: group, record3, gcr, ictrl1-voice, ictrl2-voice,\n"
       "                        ictrl3-voice, ictrl1-dtmf, ictrl2-dtmf, ictrl3-dtmf, lvcs,\n"
@@ -105,7 +107,21 @@ std::string ServerHelpText() {
       "  --fault NAME[=VALUE]  inject one of the faults below; may be repeated\n"
       "  --help                this text\n"
       "\n"
-      "Faults (NAME[=VALUE] for --fault):\n";
+      "Device state, kept while the emulator runs, and with --state-dir in these files:\n"
+      "  image slots           one file each, named by its device file name (NK.BIN, ...)\n"
+      "  passcode              PASSCODE, once changed\n"
+      "  clock and time zone   CLOCK.TXT, as last set: zone index, local time and UTC\n"
+      "  log server            LOGSERVER.TXT, one line per upload the device made (CELOG,\n"
+      "                        or a stored file asked for by name)\n"
+      "A reboot (cfg -r, -rm) closes the link and forgets the host's authorisation, its\n"
+      "unread replies and any transfer in progress; the state above stays. The parse result\n"
+      "is that of QVCONFIG.XML: no file or not well-formed XML fails parsing.\n";
+  if (!XmlCheckAvailable()) {
+    text += XmlCheckUnavailableText();
+    text += "\n";
+  }
+  text += "\nFaults (NAME[=VALUE] for --fault):\n";
+  text += ConfigFaultHelpText();
   text += FaultHelpText();
   return text;
 }

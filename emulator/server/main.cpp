@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "model/firmware_model.h"
+#include "model/xml_check.h"
 #include "platform/stop_signal.h"
 #include "platform/stream_socket.h"
 #include "server/cli_options.h"
@@ -59,6 +60,9 @@ int Run(const hx::emu::ServerOptions& options) {
     std::fprintf(stderr, "hx7300-emulator: cannot listen on %s: %s\n", where.c_str(),
                  hx::emu::DescribeResult(hr).c_str());
     return 1;
+  }
+  if (!hx::emu::XmlCheckAvailable()) {
+    std::fprintf(stderr, "hx7300-emulator: %s\n", hx::emu::XmlCheckUnavailableText());
   }
   // Whoever started the emulator waits for this line before connecting.
   std::printf("hx7300-emulator listening on %s\n", where.c_str());

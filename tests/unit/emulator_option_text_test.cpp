@@ -80,6 +80,27 @@ TEST(EmulatorOptionText, ImageTransferFaults) {
   EXPECT_NE(FaultHelpText().find("  echo-status=STATUS[:BLOCK]\n"), std::string_view::npos);
 }
 
+TEST(EmulatorOptionText, ConfigurationAndDiagnosticsReplyFaults) {
+  FaultPlan plan;
+  std::string error;
+  for (const char* text :
+       {"config-status=0x80070005", "config-arg1=0", "config-command=0xFFFFFFFF",
+        "validation-result=0x800705B9", "upload-status=7", "diag-server-reply"}) {
+    EXPECT_TRUE(ApplyFaultText(text, plan, error)) << text;
+  }
+  EXPECT_EQ(plan.config.status, static_cast<std::int32_t>(0x80070005u));
+  EXPECT_EQ(plan.config.arg1, 0);
+  EXPECT_EQ(plan.config.command, -1);
+  EXPECT_EQ(plan.config.validation_result, static_cast<std::int32_t>(0x800705B9u));
+  EXPECT_EQ(plan.config.upload_status, 7);
+  EXPECT_TRUE(plan.config.diag_server_reply);
+  for (const char* text : {"config-arg1=256", "config-status", "upload-status=", "config-arg1",
+                           "diag-server-reply=1", "validation-result=x"}) {
+    EXPECT_FALSE(ApplyFaultText(text, plan, error)) << text;
+    EXPECT_EQ(error, "bad fault '" + std::string(text) + "'");
+  }
+}
+
 TEST(EmulatorOptionText, RefusedFaultsSayWhich) {
   FaultPlan plan;
   std::string error;
