@@ -111,7 +111,7 @@ void ShowUsageAndExit(UsageScreen screen, const wchar_t* program_name) {
   WriteUsageScreen(screen, program_name);
   // Console writes are unbuffered, so everything is out before the process ends; a screen
   // that could not be written is no success.
-  std::exit(platform::ExitStatusFor(ResultAfterOutput(S_OK)));
+  std::exit(platform::ProcessExitStatus(ResultAfterOutput(S_OK)));
 }
 
 void PrintUsage(const wchar_t* program_name) {

@@ -42,6 +42,11 @@ HRESULT CImageUpdate::Initialize(CDuzuVideoCaptureDevice* device, std::uint8_t i
     if (FAILED(hr)) {
       return hr;
     }
+    // The worker signals this when it reaches a fence; it must exist before the worker does.
+    hr = worker_idle_.Create();
+    if (FAILED(hr)) {
+      return hr;
+    }
   }
   if (worker_.Started() && !worker_running_) {
     worker_.Join();  // it ended on a failure of the transfer before

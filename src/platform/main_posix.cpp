@@ -28,5 +28,5 @@ int main(int argc, char** argv) {
     arguments.push_back(argument.c_str());
   }
   const HRESULT result = hx::RunEntry(arguments);
-  return hx::platform::ExitStatusFor(result);
+  return hx::platform::ProcessExitStatus(result);
 }

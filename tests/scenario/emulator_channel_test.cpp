@@ -24,6 +24,7 @@ constexpr std::uint8_t kDspSelector = SelectorFor(XU_OPCODE_VDSP_RESPONSE);
 struct OpenEmulator {
   explicit OpenEmulator(emu::FaultPlan faults)
       : channel(std::make_shared<emu::FirmwareModel>(emu::FirmwareOptions{.faults = faults})) {
+    EXPECT_EQ(event.Create(), S_OK);
     EXPECT_EQ(channel.Open(event), S_OK);
   }
   CAutoResetEvent event;

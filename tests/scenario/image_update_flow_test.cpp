@@ -1,8 +1,6 @@
 // The USB image update as the handler runs it: reader on this thread, worker behind the
 // completion queue, against the in-process virtual HX7300 with faults injected.
 
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -18,6 +16,7 @@
 #include "protocol/opcodes.h"
 #include "support/programs.h"
 #include "support/recording_console.h"
+#include "support/special_file.h"
 #include "support/temp_file.h"
 
 namespace hx {
@@ -127,8 +126,7 @@ TEST_F(ImageUpdateFlowTest, RefusalsBeforeTheTransferSendNothing) {
 }
 
 TEST_F(ImageUpdateFlowTest, ImageThatCannotFollowItsSignatureStopsTheRunBeforeTheSignature) {
-  const auto fifo = dir_.Path() / "image.fifo";
-  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const auto fifo = test::NotARegularFile(dir_.Path());
   const auto huge = dir_.Path() / "huge.bin";
   { std::ofstream(huge).put('x'); }
   std::filesystem::resize_file(huge, std::uintmax_t{1} << 32);  // sparse: 4 GiB

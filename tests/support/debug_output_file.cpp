@@ -2,21 +2,25 @@
 
 #include <unistd.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
 namespace hx::test {
+namespace {
 
-DebugOutputFile::DebugOutputFile()
-    : path_(std::filesystem::temp_directory_path() /
-            ("hx7300_debug_" + std::to_string(::getpid()) + ".txt")) {
-  std::filesystem::remove(path_);
-  ::setenv("HX7300_DEBUG_OUTPUT", path_.c_str(), 1);
+std::filesystem::path FreshPath() {
+  auto path = std::filesystem::temp_directory_path() /
+              ("hx7300_debug_" + std::to_string(::getpid()) + ".txt");
+  std::filesystem::remove(path);
+  return path;
 }
 
+}  // namespace
+
+DebugOutputFile::DebugOutputFile()
+    : path_(FreshPath()), variable_("HX7300_DEBUG_OUTPUT", path_.string()) {}
+
 DebugOutputFile::~DebugOutputFile() {
-  ::unsetenv("HX7300_DEBUG_OUTPUT");
   std::filesystem::remove(path_);
 }
 

@@ -3,7 +3,10 @@
 // away afterwards.
 
 #include <filesystem>
+#include <optional>
 #include <string>
+
+#include "support/environment.h"
 
 namespace hx::test {
 
@@ -19,6 +22,7 @@ class DebugOutputFile {
 
  private:
   std::filesystem::path path_;
+  ScopedEnvironmentVariable variable_;
 };
 
 }  // namespace hx::test

@@ -193,7 +193,8 @@ ProcessResult RunProcess(const ProcessRun& run) {
 }
 
 EmulatorProcess::EmulatorProcess(const std::string& binary, std::vector<std::string> extra_args,
-                                 const std::string& socket_path) {
+                                 const std::string& socket_path, Transport transport,
+                                 const std::string& launcher) {
   std::string pattern = (std::filesystem::temp_directory_path() / "hx7300-emu-XXXXXX").string();
   if (::mkdtemp(pattern.data()) == nullptr) {
     return;
@@ -201,8 +202,12 @@ EmulatorProcess::EmulatorProcess(const std::string& binary, std::vector<std::str
   directory_ = pattern;
   socket_path_ = socket_path.empty() ? directory_ + "/device.sock" : socket_path;
   address_ = "unix:" + socket_path_;
-  std::vector<std::string> argv = {binary, "--listen", address_};
+  std::vector<std::string> argv = {binary, "--listen",
+                                   transport == Transport::kTcp ? "tcp:127.0.0.1:0" : address_};
   argv.insert(argv.end(), extra_args.begin(), extra_args.end());
+  if (!launcher.empty()) {
+    argv.insert(argv.begin(), launcher);
+  }
   Pipe out;
   if (!out.Open()) {
     return;
@@ -211,7 +216,7 @@ EmulatorProcess::EmulatorProcess(const std::string& binary, std::vector<std::str
   pid_ = Spawn(argv, Environment(run), -1, out.write_end, -1);
   CloseFd(out.write_end);
   stdout_fd_ = out.read_end;
-  const auto deadline = Clock::now() + std::chrono::seconds(10);
+  const auto deadline = Clock::now() + std::chrono::seconds(30);
   while (pid_ > 0 && !listening_line_.ends_with('\n') && Clock::now() < deadline) {
     pollfd entry{stdout_fd_, POLLIN, 0};
     char c = 0;
@@ -223,6 +228,14 @@ EmulatorProcess::EmulatorProcess(const std::string& binary, std::vector<std::str
     }
   }
   started_ = listening_line_.find("listening") != std::string::npos;
+  // "hx7300-emulator listening on <address>": the chosen port is known only from here.
+  const std::size_t on = listening_line_.rfind(" on ");
+  if (started_ && transport == Transport::kTcp && on != std::string::npos) {
+    address_ = listening_line_.substr(on + 4);
+    while (!address_.empty() && (address_.back() == '\n' || address_.back() == '\r')) {
+      address_.pop_back();
+    }
+  }
 }
 
 int EmulatorProcess::Stop() {

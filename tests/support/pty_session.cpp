@@ -43,7 +43,7 @@ bool WaitUntilOutputStopped(int master, int slave) {
 
 PtySession::PtySession(const std::vector<std::string>& argv,
                        const std::vector<std::pair<std::string, std::string>>& environment,
-                       bool output_stopped) {
+                       bool output_stopped, OutputTo output) {
   struct termios settings {};
   cfmakeraw(&settings);
   settings.c_lflag |= ICANON | ECHO | ISIG | ECHOE | ECHOK;
@@ -65,14 +65,18 @@ PtySession::PtySession(const std::vector<std::string>& argv,
       return;
     }
   }
+  int pipe_ends[2] = {-1, -1};
+  if (output == OutputTo::kPipe && pipe2(pipe_ends, O_CLOEXEC) != 0) {
+    return;
+  }
   pid_ = fork();
   if (pid_ == 0) {
     ::close(master_);
     setsid();
     ioctl(slave_, TIOCSCTTY, 0);
     dup2(slave_, 0);
-    dup2(slave_, 1);
-    dup2(slave_, 2);
+    dup2(output == OutputTo::kPipe ? pipe_ends[1] : slave_, 1);
+    dup2(output == OutputTo::kPipe ? pipe_ends[1] : slave_, 2);
     if (slave_ > 2) {
       ::close(slave_);
     }
@@ -87,6 +91,10 @@ PtySession::PtySession(const std::vector<std::string>& argv,
     execv(args[0], args.data());
     _exit(127);
   }
+  if (output == OutputTo::kPipe) {
+    ::close(pipe_ends[1]);
+    pipe_ = pipe_ends[0];
+  }
 }
 
 PtySession::~PtySession() {
@@ -97,20 +105,41 @@ PtySession::~PtySession() {
   if (master_ >= 0) {
     ::close(master_);
   }
+  if (pipe_ >= 0) {
+    ::close(pipe_);
+  }
   if (slave_ >= 0) {
     ::close(slave_);
   }
 }
 
-bool PtySession::ReadSome(std::chrono::milliseconds limit) {
+void PtySession::DrainTerminal() {
   struct pollfd ready {
     master_, POLLIN, 0
+  };
+  char buffer[4096];
+  while (poll(&ready, 1, 0) > 0) {
+    const ssize_t got = ::read(master_, buffer, sizeof buffer);
+    if (got <= 0) {
+      return;
+    }
+    terminal_output_.append(buffer, static_cast<std::size_t>(got));
+  }
+}
+
+bool PtySession::ReadSome(std::chrono::milliseconds limit) {
+  const int source = pipe_ >= 0 ? pipe_ : master_;
+  if (pipe_ >= 0) {
+    DrainTerminal();
+  }
+  struct pollfd ready {
+    source, POLLIN, 0
   };
   if (poll(&ready, 1, static_cast<int>(limit.count())) <= 0) {
     return false;
   }
   char buffer[4096];
-  const ssize_t got = ::read(master_, buffer, sizeof buffer);
+  const ssize_t got = ::read(source, buffer, sizeof buffer);
   if (got <= 0) {
     return false;  // EIO once the program has closed the terminal
   }

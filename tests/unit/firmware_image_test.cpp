@@ -245,21 +245,6 @@ TEST(FirmwareImage, StateDirectoryHoldsSlotsAsFilesReplacedWhole) {
   EXPECT_EQ(test::ReadBytes(dir.Path() / "SIG.CAT"), signature);
 }
 
-TEST(FirmwareImage, ALinkPlantedWhereAnImageIsStagedIsNotWrittenThrough) {
-  test::TempDir dir;
-  test::TempDir outside;
-  const auto victim = outside.Write("victim", {1, 2, 3});
-  FirmwareHost host(FirmwareOptions{.state_dir = dir.Path().string()});
-  // Planted while the device runs, as another user of a shared directory could.
-  std::filesystem::create_symlink(victim, dir.Path() / "QVCONFIG.TMP");
-  std::filesystem::create_symlink(victim, dir.Path() / "QVCONFIG.XML");
-  const auto image = PatternBytes(kBlockSize + 1, 6);
-  EXPECT_EQ(Seen(host.Upload(kConfigImageIndex, image)).back().status, 0);
-  EXPECT_EQ(test::ReadBytes(victim), (std::vector<std::uint8_t>{1, 2, 3}));
-  EXPECT_FALSE(std::filesystem::is_symlink(dir.Path() / "QVCONFIG.XML"));
-  EXPECT_EQ(test::ReadBytes(dir.Path() / "QVCONFIG.XML"), image);
-}
-
 TEST(FirmwareImage, TransferFaultsAnswerWithTheirStatusAndCommitNothing) {
   const std::int32_t kInjected = static_cast<std::int32_t>(0x8007001Fu);
   const auto bytes = PatternBytes(3 * kBlockSize);
