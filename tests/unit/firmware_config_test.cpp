@@ -9,6 +9,7 @@
 
 #include "model/device_status.h"
 #include "model/firmware_model.h"
+#include "model/xml_check.h"
 #include "protocol/opcodes.h"
 #include "protocol/system_config.h"
 #include "support/firmware_host.h"
@@ -176,7 +177,8 @@ TEST(FirmwareConfig, ParseResultIsThatOfTheStoredConfigurationFile) {
     host.Upload(kConfigImageIndex, std::vector<std::uint8_t>(c.document.begin(), c.document.end()));
     EXPECT_EQ(host.Validate("1234", XU_OPCODE_SYSTEM_CONFIG), 0);
     reply = Exchange(host, CommandRequest(SYSCFG_CMD_CFG_PARSE_RESULT));
-    EXPECT_EQ(reply.Status(), c.status) << c.document;
+    // A build without an XML parser says that it cannot tell.
+    EXPECT_EQ(reply.Status(), XmlCheckAvailable() ? c.status : kStatusNotSupported) << c.document;
     EXPECT_EQ(reply.ValidationResult(), 0) << c.document;
   }
 }
