@@ -99,16 +99,25 @@ TEST_F(SystemConfigUnderWine, BothBuildsSendTheSameTimeRecordsForTheSameZoneAndV
 
 TEST_F(SystemConfigUnderWine, RebootParseResultAndCelogAreTheLinuxBuildsByteForByte) {
   ASSERT_TRUE(emulator_.Started());
+  const auto config = dir_.Write("qvconfig.xml", {'<', 'c', '/', '>'});
   for (const auto& args : std::vector<std::vector<std::string>>{
-           {"-m:cfg", "-q:cfgparseresult"}, {"-m:cfg", "-f:NOSUCH.XML"}, {"-m:cfg", "-rm"}}) {
-    const TerminalRun linux_run = AtTerminal(false, args);
+           {"-m:cfg", "-q:cfgparseresult"},
+           {"-m:cfg", "-f:NOSUCH.XML"},
+           {"-m:cfg", "-r"},
+           {"-m:cfg", "-rm"},
+           // The Windows build uploads a configuration; then both find it parsed.
+           {"-m:img", "-i:config", test::FileArg(true, "-f:", config)},
+           {"-m:cfg", "-q:cfgparseresult"}}) {
     const TerminalRun windows_run = AtTerminal(true, args);
+    const TerminalRun linux_run = args[0] == "-m:img" ? windows_run : AtTerminal(false, args);
     EXPECT_EQ(windows_run.status, linux_run.status) << args[1];
     // The failure lines end in each system's own text for the code.
     const std::string linux_line = linux_run.output.substr(0, linux_run.output.find(" : "));
     EXPECT_EQ(windows_run.output.substr(0, windows_run.output.find(" : ")), linux_line);
     EXPECT_TRUE(windows_run.output.ends_with("\r\n")) << windows_run.output;
   }
+  EXPECT_TRUE(AtTerminal(true, {"-m:cfg", "-q:cfgparseresult"})
+                  .output.ends_with("Configuration validation succeeded.\r\n"));
   for (const char* flag : {"-l", "-l:flush"}) {
     const test::ProcessResult linux_run =
         test::RunBuild(false, {"-m:diag", flag}, emulator_.Address());
