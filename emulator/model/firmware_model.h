@@ -64,6 +64,9 @@ class FirmwareModel {
   }
   /// True once, after the transfer at which the device drops its link.
   bool TakeDisconnect();
+  /// True once the device has stopped answering: whatever carries transfers to it leaves them
+  /// without an answer from then on, and does not hand them to HandleSet or HandleGet.
+  bool Silent() const;
   /// The host has gone: what it was authorised for, its signature and an image transfer in
   /// progress are forgotten. Slots and passcode stay.
   void ConnectionEnded();

@@ -167,9 +167,9 @@ TEST(EmulatorServer, HelpNamesEveryFaultAndBadOptionsAreRefused) {
   EXPECT_EQ(help.exit_status, 0);
   for (const char* name :
        {"daa-bad-checksum", "daa-other-records=", "extra-replies=", "no-interrupts",
-        "drop-interrupts=", "duplicate-interrupts",
-        "device-message=", "fail-set=", "fail-get=", "failure-status=", "no-reply=", "latency-us=",
-        "disconnect-after=", "info-status=", "echo-status=", "flush-status=", "corrupt-after="}) {
+        "drop-interrupts=", "duplicate-interrupts", "device-message=", "fail-set=", "fail-get=",
+        "failure-status=", "no-reply=", "latency-us=", "disconnect-after=", "silent-after=",
+        "info-status=", "echo-status=", "flush-status=", "corrupt-after="}) {
     EXPECT_NE(help.stdout_bytes.find(name), std::string::npos) << name;
   }
   const test::ProcessResult bad =
