@@ -8,6 +8,7 @@
 #include "platform/stream_socket.h"
 #include "server/cli_options.h"
 #include "server/link_server.h"
+#include "usbip/usbip_server.h"
 
 namespace {
 
@@ -18,7 +19,8 @@ HRESULT Listen(const hx::emu::ServerOptions& options, hx::ListeningSocket& liste
     return listener.ListenUnix(options.path);
   }
   const HRESULT hr = listener.ListenTcp(options.host, options.port);
-  where = "tcp:" + options.host + ":" + std::to_string(listener.Port());
+  where = (options.kind == hx::emu::ServerOptions::Kind::kUsbip ? "usbip:" : "tcp:") +
+          options.host + ":" + std::to_string(listener.Port());
   return hr;
 }
 
@@ -39,7 +41,9 @@ int Run(const hx::emu::ServerOptions& options) {
   // Whoever started the emulator waits for this line before connecting.
   std::printf("hx7300-emulator listening on %s\n", where.c_str());
   std::fflush(stdout);
-  const HRESULT served = hx::emu::ServeClients(listener, model, hx::StopRequested);
+  const HRESULT served = options.kind == hx::emu::ServerOptions::Kind::kUsbip
+                             ? hx::emu::ServeUsbip(listener, model, hx::StopRequested)
+                             : hx::emu::ServeClients(listener, model, hx::StopRequested);
   listener.Close();
   return SUCCEEDED(served) ? 0 : 1;
 }

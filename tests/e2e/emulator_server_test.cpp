@@ -169,7 +169,7 @@ TEST(EmulatorServer, HelpNamesEveryFaultAndBadOptionsAreRefused) {
        {"daa-bad-checksum", "daa-other-records=", "extra-replies=", "no-interrupts",
         "drop-interrupts=", "duplicate-interrupts", "device-message=", "fail-set=", "fail-get=",
         "failure-status=", "no-reply=", "latency-us=", "disconnect-after=", "silent-after=",
-        "info-status=", "echo-status=", "flush-status=", "corrupt-after="}) {
+        "info-status=", "echo-status=", "flush-status=", "corrupt-after=", "usbip:"}) {
     EXPECT_NE(help.stdout_bytes.find(name), std::string::npos) << name;
   }
   const test::ProcessResult bad =
