@@ -40,8 +40,7 @@ TEST_F(StatusWatcherTest, EachBatchOfControlEventsSignalsOnceAndNothingElseDoes)
   EXPECT_FALSE(Signalled(100));
   kernel_.RaiseEvent();
   EXPECT_TRUE(Signalled(2000));
-  // Events that pile up before the watcher runs are all taken, so none is left to signal
-  // again later.
+  // Every event is dequeued: a node left with events would stay ready and signal for ever.
   kernel_.RaiseEvent(3);
   EXPECT_TRUE(Signalled(2000));
   EXPECT_FALSE(Signalled(100));
