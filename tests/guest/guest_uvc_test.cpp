@@ -112,10 +112,15 @@ TEST(RealDriver, StatusInterruptsArriveAsControlEventsAndOnlyThen) {
 
   const auto asked = Clock::now();
   ASSERT_EQ(opened.RequestDaaSettings(), S_OK);
+  const auto written = Clock::now();
   ASSERT_EQ(opened.Device().StatusEvent().Wait(2000).outcome, WaitOutcome::kSignalled);
-  const auto micros =
-      std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - asked).count();
-  std::printf("request written to event signalled: %lld us\n", static_cast<long long>(micros));
+  const auto signalled = Clock::now();
+  const auto micros = [](Clock::duration span) {
+    return static_cast<long long>(
+        std::chrono::duration_cast<std::chrono::microseconds>(span).count());
+  };
+  std::printf("request written in %lld us, event signalled %lld us after it\n",
+              micros(written - asked), micros(signalled - written));
   opened.TakeReplies();
 }
 
