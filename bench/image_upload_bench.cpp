@@ -2,7 +2,7 @@
 // top of the link: throughput and CPU time per MiB with no link delay, and the ratio of wall
 // time to the link-bound minimum (every SET and GET transfer taking the given delay).
 //
-//   image_upload_bench [--latency-us N] [--sizes-mib 1,8,40]
+//   image_upload_bench [--latency-us N] [--sizes-mib 1,8,40] [--help]
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_options.h"
 #include "console/console_io.h"
 #include "console/silent_console.h"
 #include "counting_channel.h"
@@ -135,29 +136,21 @@ Result Upload(const std::filesystem::path& image, const std::filesystem::path& s
   return result;
 }
 
-std::vector<int> ParseSizes(std::string_view text) {
-  std::vector<int> sizes;
-  while (!text.empty()) {
-    sizes.push_back(std::atoi(std::string(text.substr(0, text.find(','))).c_str()));
-    const auto comma = text.find(',');
-    text = comma == std::string_view::npos ? "" : text.substr(comma + 1);
-  }
-  return sizes;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::uint32_t latency_us = 0;
-  std::vector<int> sizes_mib = {1, 8, 40};
-  for (int i = 1; i + 1 < argc; i += 2) {
-    const std::string_view flag = argv[i];
-    if (flag == "--latency-us") {
-      latency_us = static_cast<std::uint32_t>(std::atoi(argv[i + 1]));
-    } else if (flag == "--sizes-mib") {
-      sizes_mib = ParseSizes(argv[i + 1]);
-    }
+  bench::Options options;
+  std::string error;
+  if (!bench::ParseOptions(std::vector<std::string_view>(argv + 1, argv + argc), options, error)) {
+    std::fprintf(stderr, "image_upload_bench: %s\n%s", error.c_str(), bench::kUsage);
+    return 2;
   }
+  if (options.help) {
+    std::fputs(bench::kUsage, stdout);
+    return 0;
+  }
+  const std::uint32_t latency_us = options.latency_us;
+  const std::vector<int>& sizes_mib = options.sizes_mib;
   // Progress lines go nowhere: the benchmark measures the transfer, not the terminal.
   hx::SilentConsole console;
   hx::ScopedConsole scoped(console);

@@ -1,5 +1,6 @@
 #pragma once
-// The failure codes the firmware puts in the Status field of its replies.
+// The failure codes the firmware puts in the Status field of its replies, and the result of a
+// transfer the device stalls.
 
 #include <cstdint>
 
@@ -15,5 +16,8 @@ inline constexpr std::int32_t kStatusWrongPassword = HresultFromError(1323);
 /// A boot loader or main image announced before its signature was uploaded.
 inline constexpr std::int32_t kStatusNoSignature = static_cast<std::int32_t>(0x800B0100u);
 inline constexpr std::int32_t kStatusFailed = E_FAIL;
+
+/// A control transfer the device stalls: the host's driver reports a general failure.
+inline constexpr HRESULT kTransferStalled = HresultFromError(31);
 
 }  // namespace hx::emu

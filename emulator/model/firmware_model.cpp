@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "model/device_status.h"
 #include "model/dsp_responder.h"
 #include "model/system_config_responder.h"
 #include "protocol/opcodes.h"
@@ -18,9 +19,9 @@ std::uint8_t OpcodeOf(std::uint8_t selector) {
 FirmwareModel::FirmwareModel(FirmwareOptions options)
     : options_(std::move(options)),
       faults_(options_.faults),
-      passcode_(options_.passcode, options_.state_dir),
+      passcode_(options_.passcode, StateDirectory()),
       passcode_commands_(passcode_, connection_),
-      slots_(options_.state_dir),
+      slots_(StateDirectory()),
       transfer_(slots_, connection_, options_.faults) {
   auto config = std::make_unique<SystemConfigResponder>(connection_);
   passcode_commands_.AddTo(*config);
@@ -35,6 +36,17 @@ FirmwareModel::FirmwareModel(FirmwareOptions options)
       std::make_unique<DspResponder>(options_.daa, options_.faults);
 }
 
+CStateDirectory* FirmwareModel::StateDirectory() {
+  if (options_.state_dir.empty()) {
+    return nullptr;
+  }
+  // A directory that cannot be opened stays closed, and every slot write through it fails.
+  if (!state_dir_.IsOpen()) {
+    state_dir_.Open(options_.state_dir);
+  }
+  return &state_dir_;
+}
+
 void FirmwareModel::SetInterruptSink(std::function<void()> sink) {
   std::lock_guard lock(mutex_);
   sink_ = std::move(sink);
@@ -46,6 +58,11 @@ HRESULT FirmwareModel::HandleSet(std::uint8_t selector, XuConstBytes packet) {
     std::lock_guard lock(mutex_);
     if (const auto failure = faults_.TransferFailure(TransferFault::Direction::kSet, selector)) {
       return *failure;
+    }
+    // A host that never reads its replies would otherwise have the device hold them without
+    // end; with no room left the device stalls its requests instead.
+    if (queue_.Full()) {
+      return kTransferStalled;
     }
     const XuPacket request = XuPacket::FromBytes(packet);
     if (options_.record_transfers) {
@@ -82,7 +99,9 @@ void FirmwareModel::PostReply(const XuPacket& reply) {
   std::uint32_t raised = 0;
   {
     std::lock_guard lock(mutex_);
-    queue_.Push(reply);
+    if (!queue_.Push(reply)) {
+      return;
+    }
     raised = faults_.InterruptsToRaise(1);
   }
   RaiseInterrupts(raised);
@@ -108,6 +127,7 @@ bool FirmwareModel::Silent() const {
 void FirmwareModel::ConnectionEnded() {
   std::lock_guard lock(mutex_);
   transfer_.Abandon();
+  queue_.Clear();
   connection_ = {};
 }
 
@@ -130,16 +150,14 @@ std::uint32_t FirmwareModel::QueueReplies(std::uint8_t opcode, std::vector<XuPac
   for (const std::uint8_t extra : plan.extra_replies) {
     XuPacket noise;
     noise.SetOpcode(extra);
-    queue_.Push(noise);
-    ++queued;
+    queued += queue_.Push(noise) ? 1 : 0;
   }
   const auto status = plan.failure_status.find(opcode);
   for (XuPacket& reply : replies) {
     if (status != plan.failure_status.end()) {
       reply.SetStatus(status->second);
     }
-    queue_.Push(reply);
-    ++queued;
+    queued += queue_.Push(reply) ? 1 : 0;
   }
   return faults_.InterruptsToRaise(queued);
 }

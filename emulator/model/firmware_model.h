@@ -25,6 +25,7 @@
 #include "model/responder.h"
 #include "model/slot_store.h"
 #include "platform/hresult.h"
+#include "platform/state_directory.h"
 #include "protocol/xu_packet.h"
 
 namespace hx::emu {
@@ -46,7 +47,8 @@ class FirmwareModel {
   void SetInterruptSink(std::function<void()> sink);
 
   /// A SetXU: the request is handed to its opcode's responder (selector - 1) and every reply it
-  /// answers with is queued and raises one interrupt. S_OK, or a refusal the fault plan gives.
+  /// answers with is queued and raises one interrupt. S_OK, a refusal the fault plan gives, or
+  /// 0x8007001F (a stall) while the reply queue is full.
   HRESULT HandleSet(std::uint8_t selector, XuConstBytes packet);
   /// A GetXU: selector 1 gives the status packet; selector n + 1 takes the oldest waiting reply
   /// of opcode n (all zero when none waits).
@@ -67,8 +69,8 @@ class FirmwareModel {
   /// True once the device has stopped answering: whatever carries transfers to it leaves them
   /// without an answer from then on, and does not hand them to HandleSet or HandleGet.
   bool Silent() const;
-  /// The host has gone: what it was authorised for, its signature and an image transfer in
-  /// progress are forgotten. Slots and passcode stay.
+  /// The host has gone: what it was authorised for, its signature, the replies it left unread
+  /// and an image transfer in progress are forgotten. Slots and passcode stay.
   void ConnectionEnded();
   /// Every packet written to the device so far, oldest first; empty unless the options say
   /// record_transfers.
@@ -80,8 +82,12 @@ class FirmwareModel {
   std::uint32_t QueueReplies(std::uint8_t opcode, std::vector<XuPacket>& replies);
   void RaiseInterrupts(std::uint32_t raised);
 
+  /// The state directory that slots and a changed passcode are kept in, or null.
+  CStateDirectory* StateDirectory();
+
   const FirmwareOptions options_;
   mutable std::mutex mutex_;
+  CStateDirectory state_dir_;
   FaultInjector faults_;
   ReplyQueue queue_;
   ConnectionState connection_;

@@ -1,29 +1,15 @@
 #include "model/passcode_store.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <system_error>
+#include <vector>
 
 namespace hx::emu {
-namespace {
 
-namespace fs = std::filesystem;
-
-constexpr const char* kPasscodeFile = "PASSCODE";
-constexpr const char* kPasscodeTemporary = "PASSCODE.TMP";
-
-}  // namespace
-
-PasscodeStore::PasscodeStore(std::string initial, std::string state_dir)
-    : passcode_(std::move(initial)), state_dir_(std::move(state_dir)) {
-  if (state_dir_.empty()) {
-    return;
-  }
-  std::ifstream kept(fs::path(state_dir_) / kPasscodeFile, std::ios::binary);
-  if (kept) {
-    passcode_.assign(std::istreambuf_iterator<char>(kept), std::istreambuf_iterator<char>());
+PasscodeStore::PasscodeStore(std::string initial, CStateDirectory* state_dir)
+    : passcode_(std::move(initial)), state_dir_(state_dir) {
+  std::vector<std::uint8_t> kept;
+  if (state_dir_ != nullptr && SUCCEEDED(state_dir_->Read(kPasscodeFile, kept))) {
+    passcode_.assign(kept.begin(), kept.end());
   }
 }
 
@@ -35,7 +21,7 @@ bool PasscodeStore::Matches(std::span<const std::uint8_t> text) const {
 
 bool PasscodeStore::Replace(std::span<const std::uint8_t> text) {
   std::string replacement(text.begin(), text.end());
-  if (!state_dir_.empty() && !Keep(replacement)) {
+  if (state_dir_ != nullptr && !Keep(replacement)) {
     return false;
   }
   passcode_ = std::move(replacement);
@@ -44,18 +30,17 @@ bool PasscodeStore::Replace(std::span<const std::uint8_t> text) {
 
 bool PasscodeStore::Keep(const std::string& passcode) const {
   // Written aside and renamed over the old one, so that a crash never leaves half a passcode.
-  const fs::path dir(state_dir_);
-  std::error_code error;
-  fs::create_directories(dir, error);
-  {
-    std::ofstream out(dir / kPasscodeTemporary, std::ios::binary | std::ios::trunc);
-    out.write(passcode.data(), static_cast<std::streamsize>(passcode.size()));
-    if (!out.flush()) {
-      return false;
-    }
+  CStateFile file;
+  const bool written =
+      SUCCEEDED(state_dir_->Create(kPasscodeTemporary, file)) &&
+      SUCCEEDED(file.Write(
+          std::span(reinterpret_cast<const std::uint8_t*>(passcode.data()), passcode.size()))) &&
+      SUCCEEDED(file.Close());
+  if (!written) {
+    state_dir_->Remove(kPasscodeTemporary);
+    return false;
   }
-  fs::rename(dir / kPasscodeTemporary, dir / kPasscodeFile, error);
-  return !error;
+  return SUCCEEDED(state_dir_->Replace(kPasscodeTemporary, kPasscodeFile));
 }
 
 }  // namespace hx::emu

@@ -6,12 +6,18 @@
 #include <span>
 #include <string>
 
+#include "platform/state_directory.h"
+
 namespace hx::emu {
 
 class PasscodeStore {
  public:
-  /// initial is the passcode unless state_dir (when not empty) keeps a changed one.
-  PasscodeStore(std::string initial, std::string state_dir);
+  /// The file that keeps a changed passcode, and the one it is written in first.
+  static constexpr const char* kPasscodeFile = "PASSCODE";
+  static constexpr const char* kPasscodeTemporary = "PASSCODE.TMP";
+
+  /// initial is the passcode unless state_dir (when not null) keeps a changed one.
+  PasscodeStore(std::string initial, CStateDirectory* state_dir);
 
   /// True when text is exactly the passcode's bytes.
   bool Matches(std::span<const std::uint8_t> text) const;
@@ -23,7 +29,7 @@ class PasscodeStore {
   bool Keep(const std::string& passcode) const;
 
   std::string passcode_;
-  std::string state_dir_;
+  CStateDirectory* state_dir_;
 };
 
 }  // namespace hx::emu

@@ -7,6 +7,18 @@
 
 namespace hx::emu {
 
+bool ReplyQueue::Push(const XuPacket& reply) {
+  if (Full()) {
+    return false;
+  }
+  waiting_.push_back(reply);
+  return true;
+}
+
+bool ReplyQueue::Full() const {
+  return waiting_.size() >= kStatusListCapacity;
+}
+
 XuPacket ReplyQueue::StatusPacket() const {
   std::array<std::uint8_t, kStatusListCapacity> opcodes{};
   const std::size_t listed = std::min(waiting_.size(), opcodes.size());

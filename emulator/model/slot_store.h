@@ -6,20 +6,19 @@
 
 #include <array>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <optional>
 #include <span>
-#include <string>
 #include <vector>
 
+#include "platform/state_directory.h"
 #include "protocol/image_slots.h"
 
 namespace hx::emu {
 
 class SlotStore {
  public:
-  explicit SlotStore(std::string state_dir) : state_dir_(std::move(state_dir)) {}
+  /// state_dir: the directory that keeps the slots, or null to keep them in memory.
+  explicit SlotStore(CStateDirectory* state_dir) : state_dir_(state_dir) {}
   /// A device switched off midway through an upload keeps no staging file.
   ~SlotStore() { Discard(); }
   SlotStore(const SlotStore&) = delete;
@@ -40,14 +39,11 @@ class SlotStore {
   std::optional<std::vector<std::uint8_t>> Contents(std::uint8_t index) const;
 
  private:
-  std::filesystem::path DeviceFile(std::uint8_t index) const;
-  std::filesystem::path TemporaryFile(std::uint8_t index) const;
-
-  std::string state_dir_;
+  CStateDirectory* state_dir_;
   std::array<std::optional<std::vector<std::uint8_t>>, ImageSlotTable.size()> memory_{};
   std::optional<std::uint8_t> staging_{};
   std::vector<std::uint8_t> staged_{};  // without a state directory
-  std::ofstream staged_file_{};         // with one
+  CStateFile staged_file_{};            // with one
 };
 
 }  // namespace hx::emu

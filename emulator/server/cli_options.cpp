@@ -109,9 +109,11 @@ std::string ServerHelpText() {
       "  --daa KEY=V[,KEY=V]   DAA settings: group, record3, gcr, ictrl1-voice, ictrl2-voice,\n"
       "                        ictrl3-voice, ictrl1-dtmf, ictrl2-dtmf, ictrl3-dtmf, lvcs,\n"
       "                        low-mag, high-mag\n"
-      "  --fault NAME[=VALUE]  inject a fault; may be repeated:\n";
+      "  --fault NAME[=VALUE]  inject one of the faults below; may be repeated\n"
+      "  --help                this text\n"
+      "\n"
+      "Faults (NAME[=VALUE] for --fault):\n";
   text += FaultHelpText();
-  text += "  --help                this text\n";
   return text;
 }
 

@@ -8,6 +8,8 @@
 #include "platform/stream_socket.h"
 #include "server/cli_options.h"
 #include "server/link_server.h"
+#include "server/result_text.h"
+#include "server/state_directory_check.h"
 #include "usbip/usbip_server.h"
 
 namespace {
@@ -19,9 +21,25 @@ HRESULT Listen(const hx::emu::ServerOptions& options, hx::ListeningSocket& liste
     return listener.ListenUnix(options.path);
   }
   const HRESULT hr = listener.ListenTcp(options.host, options.port);
+  // The port the system chose when 0 was asked for; the one asked for when listening failed.
   where = (options.kind == hx::emu::ServerOptions::Kind::kUsbip ? "usbip:" : "tcp:") +
-          options.host + ":" + std::to_string(listener.Port());
+          options.host + ":" + std::to_string(SUCCEEDED(hr) ? listener.Port() : options.port);
   return hr;
+}
+
+// Refuses a state directory that cannot be used safely; 2, as for a refused command line.
+int CheckStateDirectory(const std::string& path) {
+  std::vector<std::string> notes;
+  std::string problem;
+  const bool usable = hx::emu::PrepareStateDirectory(path, notes, problem);
+  for (const std::string& note : notes) {
+    std::fprintf(stderr, "hx7300-emulator: %s\n", note.c_str());
+  }
+  if (!usable) {
+    std::fprintf(stderr, "hx7300-emulator: %s\n", problem.c_str());
+    return 2;
+  }
+  return 0;
 }
 
 int Run(const hx::emu::ServerOptions& options) {
@@ -29,13 +47,18 @@ int Run(const hx::emu::ServerOptions& options) {
     std::fprintf(stderr, "hx7300-emulator: cannot handle termination signals\n");
     return 1;
   }
+  if (!options.firmware.state_dir.empty()) {
+    if (const int status = CheckStateDirectory(options.firmware.state_dir); status != 0) {
+      return status;
+    }
+  }
   hx::emu::FirmwareModel model(options.firmware);
   hx::ListeningSocket listener;
   std::string where;
   const HRESULT hr = Listen(options, listener, where);
   if (FAILED(hr)) {
-    std::fprintf(stderr, "hx7300-emulator: cannot listen on %s (0x%08X)\n", where.c_str(),
-                 static_cast<unsigned>(hr));
+    std::fprintf(stderr, "hx7300-emulator: cannot listen on %s: %s\n", where.c_str(),
+                 hx::emu::DescribeResult(hr).c_str());
     return 1;
   }
   // Whoever started the emulator waits for this line before connecting.

@@ -3,6 +3,7 @@
 #include "app/mode_dispatch.h"
 #include "app/mode_options.h"
 #include "app/usage_screens.h"
+#include "console/console_io.h"
 #include "console/report_error.h"
 #include "device/capture_device.h"
 #include "operations/handlers.h"
@@ -46,7 +47,7 @@ HRESULT RunEntry(std::span<const wchar_t* const> arguments) {
     ReportError("CDuzuVideoCaptureDevice - Initialize() failed!", hr);
     return hr;
   }
-  return DispatchMode(options, device);
+  return ResultAfterOutput(DispatchMode(options, device));
 }
 
 }  // namespace hx

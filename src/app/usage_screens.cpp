@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "console/console_io.h"
+#include "platform/exit_status.h"
 
 namespace hx {
 namespace {
@@ -108,8 +109,9 @@ void WriteUsageScreen(UsageScreen screen, const wchar_t* program_name) {
 
 void ShowUsageAndExit(UsageScreen screen, const wchar_t* program_name) {
   WriteUsageScreen(screen, program_name);
-  // Console writes are unbuffered, so everything is out before the process ends.
-  std::exit(0);
+  // Console writes are unbuffered, so everything is out before the process ends; a screen
+  // that could not be written is no success.
+  std::exit(platform::ProcessExitStatus(ResultAfterOutput(S_OK)));
 }
 
 void PrintUsage(const wchar_t* program_name) {

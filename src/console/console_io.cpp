@@ -1,5 +1,6 @@
 #include "console/console_io.h"
 
+#include "console/report_error.h"
 #include "platform/system_console.h"
 
 namespace hx {
@@ -11,6 +12,15 @@ ConsoleIo* g_console_override = nullptr;
 
 ConsoleIo& Console() {
   return g_console_override != nullptr ? *g_console_override : platform::SystemConsole();
+}
+
+HRESULT ResultAfterOutput(HRESULT result) {
+  const HRESULT output = Console().OutputFailure();
+  if (FAILED(result) || SUCCEEDED(output)) {
+    return result;
+  }
+  ReportError("Writing standard output failed!", output);
+  return output;
 }
 
 ScopedConsole::ScopedConsole(ConsoleIo& replacement) : previous_(g_console_override) {

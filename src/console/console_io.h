@@ -26,14 +26,27 @@ class ConsoleIo {
   /// Reads one character from standard input; -1 at the end of input. A carriage return
   /// directly before a line feed is dropped, as a text-mode stream does.
   virtual int ReadChar() = 0;
-  /// Reads one line from the console with echo off and returns it as the console gives it:
-  /// the typed characters followed by "\r\n", at most dest.size() characters. count receives
-  /// how many were stored. Echo is restored before this returns, also on failure.
-  virtual HRESULT ReadHiddenLine(std::span<wchar_t> dest, std::size_t& count) = 0;
+  /// The result of the first write to standard output that failed (a full disk, a pipe whose
+  /// reader has gone), or S_OK while every write has reached it. Safe from any thread.
+  virtual HRESULT OutputFailure() const = 0;
+
+  /// Turns echo off, writes prompt (as WriteWide does), and reads one line from the console
+  /// with echo off; returns it as the console gives it: the typed characters followed by
+  /// "\r\n", at most dest.size() characters. count receives how many were stored. Echo goes
+  /// off before the prompt is written, so that nothing typed once the prompt shows is ever
+  /// echoed; the prompt is written even when echo cannot be turned off, and then that failure
+  /// is the result and nothing is read. Echo is restored before this returns, also on failure.
+  virtual HRESULT ReadHiddenLine(std::wstring_view prompt, std::span<wchar_t> dest,
+                                 std::size_t& count) = 0;
 };
 
 /// The console in use: the system console unless a test has put another in its place.
 ConsoleIo& Console();
+
+/// A run's result once its output is counted: a run that succeeded although its standard
+/// output could not be written ends with the write's failure, reported here. Any other result
+/// is returned unchanged.
+HRESULT ResultAfterOutput(HRESULT result);
 
 /// Puts a console in place of the system console for the lifetime of this object (tests).
 class ScopedConsole {

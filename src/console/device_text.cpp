@@ -1,6 +1,6 @@
 #include "console/device_text.h"
 
-#include "console/code_page_1252.h"
+#include "platform/code_page_1252.h"
 
 namespace hx {
 namespace {

@@ -31,16 +31,17 @@ HRESULT CheckTypedLine(std::span<wchar_t> scratch, std::size_t count, std::size_
 
 }  // namespace
 
-HRESULT ReadPasscode(std::span<wchar_t> buffer) {
+HRESULT ReadPasscode(std::wstring_view prompt, std::span<wchar_t> buffer) {
   const std::size_t scratch_size = 2 * buffer.size();
   std::unique_ptr<wchar_t[]> storage(new (std::nothrow) wchar_t[scratch_size + 1]());
   if (!storage) {
+    Console().WriteWide(prompt);
     return E_OUTOFMEMORY;
   }
   // One spare character keeps the scratch text terminated whatever the console returns.
   const std::span<wchar_t> scratch(storage.get(), scratch_size);
   std::size_t count = 0;
-  HRESULT hr = Console().ReadHiddenLine(scratch, count);
+  HRESULT hr = Console().ReadHiddenLine(prompt, scratch, count);
   if (SUCCEEDED(hr)) {
     hr = CheckTypedLine(scratch, count, buffer.size());
   }

@@ -1,16 +1,18 @@
 #pragma once
 
 #include <span>
+#include <string_view>
 
 #include "platform/hresult.h"
 
 namespace hx {
 
-/// Reads one passcode line from the console with echo off into buffer (capacity =
-/// buffer.size(), at most capacity - 1 characters kept). Only letters and digits are accepted;
+/// Prints prompt and reads one passcode line from the console with echo off, turned off before
+/// the prompt shows, into buffer (capacity = buffer.size(), at most capacity - 1 characters
+/// kept). The prompt is printed whatever the result. Only letters and digits are accepted;
 /// an empty line is a passcode too. Results: S_OK; E_INVALIDARG for a line that is too long or
 /// holds anything but letters and digits; E_OUTOFMEMORY; the console's failure. The scratch
 /// memory that held the typed text is wiped before this returns.
-HRESULT ReadPasscode(std::span<wchar_t> buffer);
+HRESULT ReadPasscode(std::wstring_view prompt, std::span<wchar_t> buffer);
 
 }  // namespace hx

@@ -62,9 +62,9 @@ class LinkChannel final : public XuChannel {
 
 HRESULT LinkChannel::Connect() {
   if (address_.kind == LinkAddress::Kind::kUnix) {
-    return socket_.ConnectUnix(address_.path);
+    return socket_.ConnectUnix(address_.path, timeouts_.connect);
   }
-  return socket_.ConnectTcp(address_.host, address_.port);
+  return socket_.ConnectTcp(address_.host, address_.port, timeouts_.connect);
 }
 
 HRESULT LinkChannel::ReadHello() {
@@ -76,6 +76,11 @@ HRESULT LinkChannel::ReadHello() {
   if (link::DecodeDeviceFrame(bytes, hello) != link::FrameError::kNone ||
       hello.kind != link::DeviceFrameKind::kHello) {
     return kHrDeviceNotConnected;
+  }
+  // A server that cannot serve this client now (another is being served) says why in the
+  // greeting's result, and then closes the connection.
+  if (FAILED(hello.result)) {
+    return hello.result;
   }
   // Case-sensitive, as in the platform's own discovery.
   if (link::HelloPath(hello).find(kDeviceMatchText) == std::string::npos) {

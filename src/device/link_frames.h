@@ -38,7 +38,13 @@ struct RequestFrame {
   XuPacket data;  ///< SET: the packet; GET: zero
 };
 
-/// Device to utility: the greeting, a done frame or a status interrupt.
+/// The result a server greets a client with when it cannot serve it now because another
+/// client is being served; it closes the connection after that greeting.
+inline constexpr HRESULT kHrDeviceBusy = kHrBusy;
+
+/// Device to utility: the greeting, a done frame or a status interrupt. A HELLO whose result
+/// is negative refuses the client: the connection is closed after it, and the client's open
+/// fails with that result.
 struct DeviceFrame {
   DeviceFrameKind kind = DeviceFrameKind::kHello;
   std::uint8_t selector = 0;  ///< echoed from the request; 0 for HELLO and interrupt

@@ -7,16 +7,10 @@
 #include "console/bounded_text.h"
 #include "console/console_io.h"
 #include "console/report_error.h"
-#include "operations/image_size_confirmation.h"
 #include "protocol/image_slots.h"
 #include "protocol/opcodes.h"
 
 namespace hx {
-namespace {
-
-constexpr std::uint64_t kLargestImage = 0xFFFFFFFFu;
-
-}  // namespace
 
 CImageUpdate::~CImageUpdate() {
   StopWorker();
@@ -30,30 +24,26 @@ CImageUpdate::~CImageUpdate() {
 HRESULT CImageUpdate::Initialize(CDuzuVideoCaptureDevice* device, std::uint8_t image_index,
                                  const wchar_t* file_name) {
   Uninitialize();
-  HRESULT hr = file_.Open(file_name);
+  CImageFile file;
+  const HRESULT hr = file.Open(image_index, file_name);
   if (FAILED(hr)) {
     return hr;
   }
-  std::uint64_t size = 0;
-  hr = file_.QuerySize(size);
-  if (FAILED(hr)) {
-    return hr;
-  }
-  // The size field of the info packet has 32 bits; a larger file would be announced wrongly.
-  if (size > kLargestImage) {
-    return kHrFileTooLarge;
-  }
-  if (image_index < ImageSlotTable.size() &&
-      !ConfirmImageSize(ImageSlotTable[image_index], image_index,
-                        static_cast<std::uint32_t>(size))) {
-    return E_FAIL;
-  }
-  hr = file_.MapView();
-  if (FAILED(hr)) {
-    return hr;
-  }
+  return Initialize(device, image_index, std::move(file));
+}
+
+HRESULT CImageUpdate::Initialize(CDuzuVideoCaptureDevice* device, std::uint8_t image_index,
+                                 CImageFile file) {
+  Uninitialize();
+  file_ = std::move(file);
+  HRESULT hr = S_OK;
   if (!completion_port_.Created()) {
     hr = completion_port_.Create();
+    if (FAILED(hr)) {
+      return hr;
+    }
+    // The worker signals this when it reaches a fence; it must exist before the worker does.
+    hr = worker_idle_.Create();
     if (FAILED(hr)) {
       return hr;
     }
@@ -75,7 +65,7 @@ HRESULT CImageUpdate::Initialize(CDuzuVideoCaptureDevice* device, std::uint8_t i
   device_ = device;
   console_output_ = true;
   transfer_failure_ = S_OK;
-  file_size_ = static_cast<std::uint32_t>(size);
+  file_size_ = file_.Size();
   total_blocks_ = file_size_ / kBlockSize + (file_size_ % kBlockSize != 0 ? 1 : 0);
   image_index_ = image_index;
   return S_OK;
@@ -106,7 +96,7 @@ HRESULT CImageUpdate::SendBlock() {
     const std::uint32_t length = std::min(kDataPerPacket, file_size_ - bytes_sent_);
     packet.SetArg1(static_cast<std::uint8_t>(sequence));
     packet.SetLength(static_cast<std::uint8_t>(length));
-    HRESULT hr = file_.CopyOut(bytes_sent_, packet.Payload().first(length));
+    HRESULT hr = file_.View().CopyOut(bytes_sent_, packet.Payload().first(length));
     if (FAILED(hr)) {
       return hr;
     }
@@ -123,7 +113,7 @@ HRESULT CImageUpdate::SendBlock() {
     }
   }
   // A block is committed only if the file is still the one it was read from.
-  if (const HRESULT hr = file_.CheckUnchanged(); FAILED(hr)) {
+  if (const HRESULT hr = file_.View().CheckUnchanged(); FAILED(hr)) {
     return hr;
   }
   packet.SetOpcode(XU_OPCODE_IMGUPD_ECHO);

@@ -8,9 +8,9 @@
 #include <cstdint>
 
 #include "device/capture_device.h"
+#include "operations/image_file.h"
 #include "platform/auto_reset_event.h"
 #include "platform/completion_queue.h"
-#include "platform/file_view.h"
 #include "platform/hresult.h"
 #include "platform/thread.h"
 #include "protocol/xu_packet.h"
@@ -33,6 +33,8 @@ class CImageUpdate {
   /// the read-only view, and starts the completion queue and the worker on first use.
   HRESULT Initialize(CDuzuVideoCaptureDevice* device, std::uint8_t image_index,
                      const wchar_t* file_name);
+  /// The same with a file already opened and checked for image_index, which this object takes.
+  HRESULT Initialize(CDuzuVideoCaptureDevice* device, std::uint8_t image_index, CImageFile file);
   /// Writes the info packet: image index and file size.
   HRESULT SendXUInfo();
   /// Writes the next block of data packets and its commit.
@@ -69,7 +71,7 @@ class CImageUpdate {
 
   CCompletionQueue completion_port_;
   CThread worker_;
-  CReadOnlyFileView file_;
+  CImageFile file_;
   std::uint32_t file_size_ = 0;
   std::uint32_t bytes_sent_ = 0;
   std::uint16_t block_number_ = 0;

@@ -4,6 +4,7 @@
 #include "console/console_io.h"
 #include "console/report_error.h"
 #include "operations/handlers.h"
+#include "operations/image_file.h"
 #include "operations/image_update.h"
 #include "operations/image_update_flow.h"
 #include "operations/passcode.h"
@@ -80,8 +81,17 @@ HRESULT HandleImageUpdateMode(const ModeOptions& options, CDuzuVideoCaptureDevic
     return hr;
   }
   const auto image_index = static_cast<std::uint8_t>(options.Image.ImageIndex);
-  if (ImageNeedsSignature(options.Image)) {
-    hr = update.Initialize(&device, kSignatureImageIndex, options.Image.SignatureFile);
+  if (!ImageNeedsSignature(options.Image)) {
+    hr = update.Initialize(&device, image_index, options.Image.ImageFile);
+  } else {
+    // The device takes a new signature as soon as it has arrived: an image that cannot follow
+    // it (missing, empty, too large, declined) must be found out before it goes, or the
+    // device is left with the new signature beside the old image.
+    CImageFile image;
+    hr = image.Open(image_index, options.Image.ImageFile);
+    if (SUCCEEDED(hr)) {
+      hr = update.Initialize(&device, kSignatureImageIndex, options.Image.SignatureFile);
+    }
     if (FAILED(hr)) {
       ReportError("CImageUpdate::Initialize() failed!", hr);
       return hr;
@@ -91,9 +101,9 @@ HRESULT HandleImageUpdateMode(const ModeOptions& options, CDuzuVideoCaptureDevic
     if (FAILED(hr)) {
       return hr;
     }
+    update.Uninitialize();
+    hr = update.Initialize(&device, image_index, std::move(image));
   }
-  update.Uninitialize();
-  hr = update.Initialize(&device, image_index, options.Image.ImageFile);
   if (FAILED(hr)) {
     ReportError("CImageUpdate::Initialize() failed!", hr);
     return hr;

@@ -82,8 +82,7 @@ HRESULT SendPasscodeRequest(const wchar_t* passcode, std::uint8_t arg1, std::int
 }
 
 HRESULT PromptAndRead(const wchar_t* prompt, PasscodeBuffer& buffer) {
-  Console().WriteWide(prompt);
-  const HRESULT hr = ReadPasscode(buffer);
+  const HRESULT hr = ReadPasscode(prompt, buffer);
   // The operator's Enter is not echoed; end the prompt's line whatever the read gave.
   Console().WriteWide(L"\r\n");
   return hr;

@@ -30,6 +30,9 @@ class CAutoResetEvent {
   void Set();
   /// Waits for the signal; nullopt waits without a limit. Callable from one thread at a time.
   WaitResult Wait(std::optional<std::uint32_t> timeout_ms);
+  /// The system object behind the event, for platform code that hands it to the system: the
+  /// event handle on Windows, null on POSIX, where there is none.
+  void* NativeHandle();
 
  private:
   struct Impl;

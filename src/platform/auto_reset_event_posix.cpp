@@ -41,4 +41,8 @@ WaitResult CAutoResetEvent::Wait(std::optional<std::uint32_t> timeout_ms) {
   return {WaitOutcome::kSignalled, S_OK};
 }
 
+void* CAutoResetEvent::NativeHandle() {
+  return nullptr;
+}
+
 }  // namespace hx

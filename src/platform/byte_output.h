@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/hresult.h"
+
 namespace hx::platform {
 
 /// The text in the locale's multibyte encoding; a character the locale cannot express becomes
@@ -12,7 +14,8 @@ namespace hx::platform {
 std::string NarrowWithLocale(std::wstring_view text);
 
 /// Writes all bytes to the descriptor, continuing after interruptions and partial writes.
-/// Returns false when the descriptor refuses them.
-bool WriteAllToDescriptor(int descriptor, std::string_view bytes);
+/// S_OK, or the failure of the write the descriptor refused (errno translated), such as
+/// 0x80070070 for a full disk or 0x800700E8 for a pipe whose reader has gone.
+HRESULT WriteAllToDescriptor(int descriptor, std::string_view bytes);
 
 }  // namespace hx::platform

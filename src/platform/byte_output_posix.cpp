@@ -5,6 +5,7 @@
 #include <cwchar>
 
 #include "platform/byte_output.h"
+#include "platform/system_error.h"
 
 namespace hx::platform {
 
@@ -25,18 +26,18 @@ std::string NarrowWithLocale(std::wstring_view text) {
   return bytes;
 }
 
-bool WriteAllToDescriptor(int descriptor, std::string_view bytes) {
+HRESULT WriteAllToDescriptor(int descriptor, std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t written = ::write(descriptor, bytes.data(), bytes.size());
     if (written < 0) {
       if (errno == EINTR) {
         continue;
       }
-      return false;
+      return HresultFromErrno(errno);
     }
     bytes.remove_prefix(static_cast<std::size_t>(written));
   }
-  return true;
+  return S_OK;
 }
 
 }  // namespace hx::platform

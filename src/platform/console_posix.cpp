@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <cwchar>
 
@@ -108,11 +109,17 @@ class HiddenLineDecoder {
 
 class PosixConsole final : public ConsoleIo {
  public:
-  void WriteWide(std::wstring_view text) override {
-    WriteAllToDescriptor(STDOUT_FILENO, NarrowWithLocale(text));
+  void WriteWide(std::wstring_view text) override { WriteNarrow(NarrowWithLocale(text)); }
+
+  void WriteNarrow(std::string_view text) override {
+    const HRESULT written = WriteAllToDescriptor(STDOUT_FILENO, text);
+    HRESULT none = S_OK;
+    if (FAILED(written)) {
+      output_failure_.compare_exchange_strong(none, written);
+    }
   }
 
-  void WriteNarrow(std::string_view text) override { WriteAllToDescriptor(STDOUT_FILENO, text); }
+  HRESULT OutputFailure() const override { return output_failure_.load(); }
 
   void WriteNarrowInPlace(std::string_view line) override {
     if (::isatty(STDOUT_FILENO) == 0) {
@@ -133,9 +140,11 @@ class PosixConsole final : public ConsoleIo {
     return ch;
   }
 
-  HRESULT ReadHiddenLine(std::span<wchar_t> dest, std::size_t& count) override {
+  HRESULT ReadHiddenLine(std::wstring_view prompt, std::span<wchar_t> dest,
+                         std::size_t& count) override {
     count = 0;
     ScopedEchoOff echo_off;
+    WriteWide(prompt);
     if (FAILED(echo_off.Result())) {
       return echo_off.Result();
     }
@@ -171,6 +180,7 @@ class PosixConsole final : public ConsoleIo {
   }
 
   StdinBuffer input_;
+  std::atomic<HRESULT> output_failure_{S_OK};
 };
 
 }  // namespace

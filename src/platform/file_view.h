@@ -18,7 +18,11 @@ class CReadOnlyFileView {
   CReadOnlyFileView(const CReadOnlyFileView&) = delete;
   CReadOnlyFileView& operator=(const CReadOnlyFileView&) = delete;
 
-  /// Opens an existing file for reading, letting others read it too.
+  /// Opens an existing regular file for reading, letting others read it too. Anything else is
+  /// refused at once, without waiting for a peer and before any side effect of opening it: a
+  /// directory with 0x80070005, as Windows refuses to open one as a file; a pipe, a device or
+  /// a socket with 0x80070032 (not supported), as no such item can be viewed. Each refusal is
+  /// explained on the debugger output, naming the path and what it is.
   HRESULT Open(const wchar_t* path);
   /// The file's size in bytes.
   HRESULT QuerySize(std::uint64_t& size);

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/debug_output.h"
 #include "platform/file_view.h"
 #include "platform/locale_text.h"
 #include "platform/system_error.h"
@@ -25,6 +26,33 @@ constexpr std::size_t kWindowSize = std::size_t{64} * 1024;
 bool SameFile(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
          a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+
+const wchar_t* KindOf(mode_t mode) {
+  if (S_ISDIR(mode)) {
+    return L"a directory";
+  }
+  if (S_ISFIFO(mode)) {
+    return L"a FIFO";
+  }
+  if (S_ISSOCK(mode)) {
+    return L"a socket";
+  }
+  if (S_ISCHR(mode) || S_ISBLK(mode)) {
+    return L"a device";
+  }
+  return L"not a regular file";
+}
+
+// Only a regular file can be viewed. Opening anything else can block (a FIFO without a
+// writer) or act on a device, so the refusal comes before the open as well as after it.
+HRESULT RefuseUnlessRegular(const wchar_t* path, mode_t mode) {
+  if (S_ISREG(mode)) {
+    return S_OK;
+  }
+  platform::WriteDebugLine(std::wstring(L"CReadOnlyFileView::Open: ") + path + L" is " +
+                           KindOf(mode));
+  return HresultFromError(S_ISDIR(mode) ? kErrorAccessDenied : kErrorNotSupported);
 }
 
 }  // namespace
@@ -51,19 +79,24 @@ HRESULT CReadOnlyFileView::Open(const wchar_t* path) {
   if (!narrow) {
     return HresultFromError(kErrorInvalidParameter);
   }
-  const int fd = ::open(narrow->c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat info {};
+  if (::stat(narrow->c_str(), &info) != 0) {
+    return platform::HresultFromErrno(errno);
+  }
+  if (const HRESULT hr = RefuseUnlessRegular(path, info.st_mode); FAILED(hr)) {
+    return hr;
+  }
+  // Non-blocking and never a controlling terminal, in case the name now leads elsewhere; a
+  // regular file's reads do not heed O_NONBLOCK.
+  const int fd = ::open(narrow->c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) {
     return platform::HresultFromErrno(errno);
   }
-  struct stat info {};
-  if (::fstat(fd, &info) != 0) {
-    const int error = errno;
+  const HRESULT hr = ::fstat(fd, &info) == 0 ? RefuseUnlessRegular(path, info.st_mode)
+                                             : platform::HresultFromErrno(errno);
+  if (FAILED(hr)) {
     ::close(fd);
-    return platform::HresultFromErrno(error);
-  }
-  if (S_ISDIR(info.st_mode)) {
-    ::close(fd);
-    return HresultFromError(kErrorAccessDenied);
+    return hr;
   }
   impl_->fd = fd;
   impl_->identity = info;

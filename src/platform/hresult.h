@@ -19,9 +19,12 @@ enum : std::uint32_t {
   kErrorCrc = 23,
   kErrorSharingViolation = 32,
   kErrorHandleEof = 38,
+  kErrorNotSupported = 50,
   kErrorInvalidParameter = 87,
   kErrorInsufficientBuffer = 122,
+  kErrorBusy = 170,
   kErrorAlreadyExists = 183,
+  kErrorFilenameTooLong = 206,
   kErrorFileTooLarge = 223,
   kErrorFileInvalid = 1006,
   kErrorNoUnicodeTranslation = 1113,
@@ -29,6 +32,7 @@ enum : std::uint32_t {
   kErrorDeviceNotConnected = 1167,
   kErrorNotFound = 1168,
   kErrorTimeout = 1460,
+  kErrorCannotResolveFilename = 1921,
 };
 
 /// A platform error number as an HRESULT: a positive number e gives 0x80070000 | (e & 0xFFFF),
@@ -49,5 +53,6 @@ inline constexpr HRESULT kHrDataError = HresultFromError(kErrorCrc);
 inline constexpr HRESULT kHrTimeout = HresultFromError(kErrorTimeout);
 inline constexpr HRESULT kHrFileTooLarge = HresultFromError(kErrorFileTooLarge);
 inline constexpr HRESULT kHrFileChanged = HresultFromError(kErrorFileInvalid);
+inline constexpr HRESULT kHrBusy = HresultFromError(kErrorBusy);
 
 }  // namespace hx

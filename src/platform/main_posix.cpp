@@ -3,6 +3,7 @@
 // HRESULT is folded into the 8 bits that an exit status keeps.
 
 #include <clocale>
+#include <csignal>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -13,6 +14,9 @@
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
+  // A reader of standard output that goes away makes the next write fail with EPIPE, which the
+  // run reports as its result, instead of ending the process without a word.
+  std::signal(SIGPIPE, SIG_IGN);
   std::vector<std::wstring> storage;
   storage.reserve(static_cast<std::size_t>(argc));
   for (int i = 0; i < argc; ++i) {
@@ -24,5 +28,5 @@ int main(int argc, char** argv) {
     arguments.push_back(argument.c_str());
   }
   const HRESULT result = hx::RunEntry(arguments);
-  return hx::platform::ExitStatusFor(result);
+  return hx::platform::ProcessExitStatus(result);
 }

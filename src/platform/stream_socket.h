@@ -1,7 +1,8 @@
 #pragma once
 // A byte stream to or from a peer (Unix-domain or TCP), for the virtual device link. Failures
-// to connect give 0x8007048F (device not connected); an orderly end of the stream gives
-// 0x80070026 (end of file); a time-out 0x800705B4.
+// to connect give 0x8007048F (device not connected), also when the peer does not take the
+// connection within the time allowed; an orderly end of the stream gives 0x80070026 (end of
+// file); a time-out 0x800705B4.
 
 #include <chrono>
 #include <cstdint>
@@ -29,10 +30,14 @@ class StreamSocket {
   StreamSocket(const StreamSocket&) = delete;
   StreamSocket& operator=(const StreamSocket&) = delete;
 
-  /// Connects to a Unix-domain stream socket at path.
-  HRESULT ConnectUnix(const std::string& path);
-  /// Connects to host (a name or a numeric address) and port over TCP.
-  HRESULT ConnectTcp(const std::string& host, std::uint16_t port);
+  /// Connects to a Unix-domain stream socket at path. The connect itself never blocks beyond
+  /// limit: a server whose backlog is full is tried again until then, and then given up.
+  HRESULT ConnectUnix(const std::string& path,
+                      std::chrono::milliseconds limit = std::chrono::seconds(5));
+  /// Connects to host (a name or a numeric address) and port over TCP, giving up after limit
+  /// (a server that does not answer the connection, a full backlog, a lost network).
+  HRESULT ConnectTcp(const std::string& host, std::uint16_t port,
+                     std::chrono::milliseconds limit = std::chrono::seconds(5));
 
   /// Sends every byte. Safe against a concurrent ReceiveExact on another thread.
   HRESULT SendAll(std::span<const std::uint8_t> data);
@@ -60,9 +65,14 @@ class ListeningSocket {
   ListeningSocket(const ListeningSocket&) = delete;
   ListeningSocket& operator=(const ListeningSocket&) = delete;
 
-  /// Binds and listens at a Unix-domain socket path; the file is removed by Close.
+  /// Binds and listens at a Unix-domain socket path; the file is removed by Close. The backlog
+  /// is the system's largest, so that clients wait in it only as long as the accept loop takes.
+  /// A socket left at the path by a server that has gone (nobody answers on it) is replaced;
+  /// one that a server answers on gives 0x80072740 (address in use), and anything else at
+  /// the path 0x800700B7 (already exists), left as it is.
   HRESULT ListenUnix(const std::string& path);
-  /// Binds and listens on a numeric host address and port (0: the system chooses).
+  /// Binds and listens on a numeric host address and port (0: the system chooses), with the
+  /// system's largest backlog. A port another socket listens on gives 0x80072740.
   HRESULT ListenTcp(const std::string& host, std::uint16_t port);
   /// The port actually bound (TCP).
   std::uint16_t Port() const { return port_; }

@@ -1,6 +1,6 @@
 #pragma once
-// Platform error numbers are translated once, where they arise, to the Windows error numbers
-// that mean the same, so that a result code reads the same on every platform.
+// C runtime error numbers (errno) are translated once, where they arise, to the Windows error
+// numbers that mean the same, so that a result code reads the same on every platform.
 
 #include <cstdint>
 

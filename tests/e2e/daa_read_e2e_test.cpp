@@ -102,6 +102,32 @@ TEST(DaaReadEndToEnd, LinkThatBreaksMidReadFailsTheRunWithoutHanging) {
   EXPECT_EQ(result.exit_status, 0x8F);
 }
 
+TEST(DaaReadEndToEnd, OutputThatCannotBeWrittenIsTheRunsFailure) {
+  struct Case {
+    ProcessRun::Output to;
+    std::vector<std::string> args;
+    HRESULT result;
+  } cases[] = {
+      {ProcessRun::Output::kFile, {"-m:daa", "-r"}, static_cast<HRESULT>(0x80070070)},
+      {ProcessRun::Output::kClosedPipe, {"-m:daa", "-r"}, static_cast<HRESULT>(0x800700E8)},
+      {ProcessRun::Output::kFile, {"-m:daa", "-help"}, static_cast<HRESULT>(0x80070070)},
+  };
+  for (const Case& c : cases) {
+    ProcessRun run;
+    run.argv = {test::HxBinary()};
+    run.argv.insert(run.argv.end(), c.args.begin(), c.args.end());
+    run.set_environment = {{"HX7300_DEVICE", "emulator"}, {"HX7300_DEBUG_OUTPUT", "stderr"}};
+    run.stdout_to = c.to;
+    run.stdout_path = "/dev/full";
+    const ProcessResult result = test::RunProcess(run);
+    SCOPED_TRACE(result.stderr_bytes);
+    EXPECT_EQ(result.signal, 0);
+    EXPECT_EQ(result.exit_status, c.result & 0xFF);
+    // The failure is reported where it can still be seen: the debugger output.
+    EXPECT_EQ(result.stderr_bytes, test::ReportLine(c.result));
+  }
+}
+
 TEST(DaaReadEndToEnd, CommandLinesThatCannotBeUsedShowTheMainUsageScreen) {
   for (const auto& args : std::vector<std::vector<std::string>>{
            {}, {"-m:daa"}, {"-m:daa", "-r", "-r"}, {"-M:daa", "-r"}, {"-m:dsp", "-r"}}) {

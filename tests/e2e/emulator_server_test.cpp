@@ -1,5 +1,10 @@
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <memory>
 
@@ -13,6 +18,8 @@
 
 namespace hx {
 namespace {
+
+using namespace std::chrono_literals;
 
 const std::string kEmulator = std::string(HX7300_BINARY_DIR) + "/hx7300-emulator";
 
@@ -65,8 +72,11 @@ TEST(EmulatorServer, KeepsTheDeviceStateAcrossConnectionsAndStopsOnTermination) 
     EXPECT_EQ(first.event.Wait(5000).outcome, WaitOutcome::kSignalled);
     first.channel->Close();
   }
+  // The first connection's unread reply went with it; the device itself is as it was.
   Connection second(emulator);
   ASSERT_EQ(second.opened, S_OK);
+  EXPECT_EQ(second.Read(1).Byte(0), 0);
+  ASSERT_EQ(second.RequestDaa(), S_OK);
   const XuPacket status = second.Read(1);
   EXPECT_EQ(status.Byte(0), 1);
   EXPECT_EQ(status.Byte(4), 15);
@@ -162,15 +172,116 @@ TEST(EmulatorServer, DropsAClientThatSendsAMalformedFrameAndServesTheNext) {
   EXPECT_EQ(Connection(stranger).opened, E_FAIL);
 }
 
-TEST(EmulatorServer, HelpNamesEveryFaultAndBadOptionsAreRefused) {
+TEST(EmulatorServer, StateDirectoryThatCannotBeUsedSafelyIsRefusedAtStart) {
+  test::TempDir dir;
+  const auto file = dir.Write("not-a-directory", {1});
+  std::filesystem::create_directories(dir.Path() / "slots" / "NK.TMP");
+  const std::string listen = "unix:" + (dir.Path() / "device.sock").string();
+  for (const auto& [state_dir, message] :
+       {std::pair{file.string(), "--state-dir " + file.string() + " is not a directory\n"},
+        std::pair{(dir.Path() / "slots").string(),
+                  "--state-dir " + (dir.Path() / "slots").string() +
+                      " holds a directory named NK.TMP where a staging file belongs; remove it "
+                      "or choose another directory\n"}}) {
+    const test::ProcessResult refused = test::RunProcess(
+        {.argv = {kEmulator, "--listen", listen, "--state-dir", state_dir}, .timeout = 3s});
+    EXPECT_EQ(refused.exit_status, 2);
+    EXPECT_EQ(refused.stderr_bytes, "hx7300-emulator: " + message);
+    EXPECT_EQ(refused.stdout_bytes, "");
+  }
+}
+
+TEST(EmulatorServer, StaleStagingEntriesAreRemovedAtStartAndNeverWrittenThrough) {
+  test::TempDir dir;
+  test::TempDir outside;
+  const auto victim = outside.Write("victim", {1, 2, 3});
+  const auto slots = dir.Path() / "slots";
+  std::filesystem::create_directories(slots);
+  std::filesystem::create_symlink(victim, slots / "QVCONFIG.TMP");
+  dir.Write("slots/SIG.TMP", {4, 5});
+  test::EmulatorProcess emulator(kEmulator, {"--state-dir", slots.string()});
+  ASSERT_TRUE(emulator.Started());
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(slots / "QVCONFIG.TMP")));
+  EXPECT_FALSE(std::filesystem::exists(slots / "SIG.TMP"));
+
+  const auto image = test::PatternBytes(100);
+  Connection link(emulator);
+  ASSERT_EQ(link.opened, S_OK);
+  std::vector<XuPacket> exchange{test::PasscodeRequest(2, "1234", XU_OPCODE_IMGUPD_INFO)};
+  const auto packets = test::UploadPackets(kConfigImageIndex, image);
+  exchange.insert(exchange.end(), packets.begin(), packets.end());
+  link.Exchange(exchange);
+  link.channel->Close();
+  EXPECT_EQ(test::ReadBytes(slots / "QVCONFIG.XML"), image);
+  EXPECT_EQ(test::ReadBytes(victim), (std::vector<std::uint8_t>{1, 2, 3}));
+  EXPECT_EQ(emulator.Stop(), 0);
+}
+
+TEST(EmulatorServer, ABusyPortIsReportedWithThePortAskedForAndTheSystemsText) {
+  ListeningSocket taken;
+  ASSERT_EQ(taken.ListenTcp("127.0.0.1", 0), S_OK);
+  const std::string where = "tcp:127.0.0.1:" + std::to_string(taken.Port());
+  const test::ProcessResult refused =
+      test::RunProcess({.argv = {kEmulator, "--listen", where}, .timeout = 3s});
+  EXPECT_EQ(refused.exit_status, 1);
+  EXPECT_EQ(refused.stderr_bytes, "hx7300-emulator: cannot listen on " + where +
+                                      ": The address is already in use: another server "
+                                      "listens on it (0x80072740)\n");
+}
+
+TEST(EmulatorServer, AStaleSocketIsReplacedButALiveOneOrAFileIsLeftAlone) {
+  test::TempDir dir;
+  const std::string path = (dir.Path() / "device.sock").string();
+  {
+    // A socket file left behind, as a killed server leaves it.
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof(address.sun_path) - 1);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    ::close(fd);
+  }
+  test::EmulatorProcess replacing(kEmulator, {}, path);
+  ASSERT_TRUE(replacing.Started());
+  EXPECT_EQ(Connection(replacing).opened, S_OK);
+
+  const test::ProcessResult second =
+      test::RunProcess({.argv = {kEmulator, "--listen", "unix:" + path}, .timeout = 3s});
+  EXPECT_EQ(second.exit_status, 1);
+  EXPECT_EQ(second.stderr_bytes, "hx7300-emulator: cannot listen on unix:" + path +
+                                     ": The address is already in use: another server "
+                                     "listens on it (0x80072740)\n");
+  // The server that answers keeps its socket.
+  EXPECT_EQ(Connection(replacing).opened, S_OK);
+  EXPECT_EQ(replacing.Stop(), 0);
+
+  const auto file = dir.Write("plain", {1});
+  const test::ProcessResult on_a_file =
+      test::RunProcess({.argv = {kEmulator, "--listen", "unix:" + file.string()}, .timeout = 3s});
+  EXPECT_EQ(on_a_file.exit_status, 1);
+  EXPECT_EQ(on_a_file.stderr_bytes, "hx7300-emulator: cannot listen on unix:" + file.string() +
+                                        ": Something with that name is already present "
+                                        "(0x800700B7)\n");
+  EXPECT_EQ(test::ReadBytes(file), (std::vector<std::uint8_t>{1}));
+}
+
+TEST(EmulatorServer, HelpNamesEveryFaultApartFromTheOptionsAndBadOptionsAreRefused) {
   const test::ProcessResult help = test::RunProcess({.argv = {kEmulator, "--help"}});
   EXPECT_EQ(help.exit_status, 0);
+  const std::string& text = help.stdout_bytes;
+  const std::size_t faults = text.find("\nFaults (NAME[=VALUE] for --fault):\n");
+  ASSERT_NE(faults, std::string::npos) << text;
+  for (const char* option :
+       {"--listen", "--passcode", "--state-dir", "--device-path", "--daa", "--fault", "--help"}) {
+    EXPECT_LT(text.find("  " + std::string(option) + " "), faults) << option;
+  }
+  EXPECT_LT(text.find("usbip:"), faults);
   for (const char* name :
        {"daa-bad-checksum", "daa-other-records=", "extra-replies=", "no-interrupts",
         "drop-interrupts=", "duplicate-interrupts", "device-message=", "fail-set=", "fail-get=",
         "failure-status=", "no-reply=", "latency-us=", "disconnect-after=", "silent-after=",
-        "info-status=", "echo-status=", "flush-status=", "corrupt-after=", "usbip:"}) {
-    EXPECT_NE(help.stdout_bytes.find(name), std::string::npos) << name;
+        "info-status=", "echo-status=", "flush-status=", "corrupt-after="}) {
+    EXPECT_GT(text.find(std::string("\n  ") + name), faults) << name;
   }
   const test::ProcessResult bad =
       test::RunProcess({.argv = {kEmulator, "--listen", "unix:/tmp/x", "--fault", "melt"}});

@@ -25,6 +25,7 @@ struct OpenEmulator {
   explicit OpenEmulator(emu::FaultPlan faults)
       : channel(std::make_shared<emu::FirmwareModel>(
             emu::FirmwareOptions{.faults = std::move(faults)})) {
+    EXPECT_EQ(event.Create(), S_OK);
     EXPECT_EQ(channel.Open(event), S_OK);
   }
   CAutoResetEvent event;

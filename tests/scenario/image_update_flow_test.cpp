@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -12,8 +13,10 @@
 #include "operations/handlers.h"
 #include "platform/message_table.h"
 #include "protocol/image_slots.h"
+#include "protocol/opcodes.h"
 #include "support/programs.h"
 #include "support/recording_console.h"
+#include "support/special_file.h"
 #include "support/temp_file.h"
 
 namespace hx {
@@ -43,6 +46,7 @@ class ImageUpdateFlowTest : public ::testing::Test {
       std::string error;
       ASSERT_TRUE(emu::ApplyFaultText(fault, options.faults, error)) << error;
     }
+    options.record_transfers = true;
     model_ = std::make_shared<emu::FirmwareModel>(options);
     device_ = std::make_unique<CDuzuVideoCaptureDevice>([this](std::unique_ptr<XuChannel>& out) {
       out = std::make_unique<EmulatorChannel>(model_);
@@ -57,8 +61,15 @@ class ImageUpdateFlowTest : public ::testing::Test {
 
   HRESULT Upload(const char* keyword, std::size_t image_size, std::size_t signature_size = 100) {
     image_ = test::PatternBytes(image_size, 3);
-    signature_ = test::PatternBytes(signature_size, 9);
     image_path_ = dir_.Write("image.bin", image_).wstring();
+    return UploadFile(keyword, image_path_, signature_size);
+  }
+
+  // The img mode with the image file named by image_path and a fresh signature file.
+  HRESULT UploadFile(const char* keyword, const std::wstring& image_path,
+                     std::size_t signature_size = 100) {
+    image_path_ = image_path;
+    signature_ = test::PatternBytes(signature_size, 9);
     signature_path_ = dir_.Write("image.cat", signature_).wstring();
     ModeOptions options;
     options.ModeCode = kModeImage;
@@ -86,13 +97,13 @@ TEST_F(ImageUpdateFlowTest, MainImageGoesAfterItsSignatureAndBothArriveWhole) {
   ASSERT_EQ(Upload("nk", 3 * kBlockSize + 17, 2 * kBlockSize - 1), S_OK);
   EXPECT_EQ(model_->SlotContents(kSignatureImageIndex), signature_);
   EXPECT_EQ(model_->SlotContents(kMainImageIndex), image_);
+  // The image is checked, and its size confirmed, before anything of the signature is sent.
   EXPECT_EQ(Output(),
             "\r\nEnter passcode:\r\n"
+            "You are attempting to update NK.BIN with a file of size 12257 bytes.\r\n"
+            "Is this correct (Enter Y to confirm, any other key to abort)? "
             "Uploading signature file....\r\n" +
-                TransferLines(2) +
-                "You are attempting to update NK.BIN with a file of size 12257 bytes.\r\n"
-                "Is this correct (Enter Y to confirm, any other key to abort)? " +
-                TransferLines(4));
+                TransferLines(2) + TransferLines(4));
 }
 
 TEST_F(ImageUpdateFlowTest, ConfigurationFileNeedsNoSignatureAndNoConfirmation) {
@@ -114,11 +125,60 @@ TEST_F(ImageUpdateFlowTest, RefusalsBeforeTheTransferSendNothing) {
   EXPECT_FALSE(model_->SlotContents(kConfigImageIndex).has_value());
 }
 
+TEST_F(ImageUpdateFlowTest, ImageThatCannotFollowItsSignatureStopsTheRunBeforeTheSignature) {
+  const auto fifo = test::NotARegularFile(dir_.Path());
+  const auto huge = dir_.Path() / "huge.bin";
+  { std::ofstream(huge).put('x'); }
+  std::filesystem::resize_file(huge, std::uintmax_t{1} << 32);  // sparse: 4 GiB
+  const std::string question =
+      "You are attempting to update NK.BIN with a file of size 0 bytes.\r\n"
+      "Is this correct (Enter Y to confirm, any other key to abort)? ";
+  struct Case {
+    std::filesystem::path image;
+    std::string answer;
+    HRESULT result;
+    std::string asked;
+  } cases[] = {
+      {dir_.Path() / "missing.bin", "", static_cast<HRESULT>(0x80070002), ""},
+      {dir_.Path(), "", static_cast<HRESULT>(0x80070005), ""},
+      {fifo, "", static_cast<HRESULT>(0x80070032), ""},
+      {huge, "", static_cast<HRESULT>(0x800700DF), ""},
+      {dir_.Write("empty.bin", {}), "Y\n", static_cast<HRESULT>(0x800703EE), question},
+      {dir_.Write("small.bin", {1}), "n\n", E_FAIL,
+       "You are attempting to update NK.BIN with a file of size 1 bytes.\r\n"
+       "Is this correct (Enter Y to confirm, any other key to abort)? "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.image.string());
+    StartDevice({}, c.answer);
+    EXPECT_EQ(UploadFile("nk", c.image.wstring()), c.result);
+    EXPECT_EQ(Output(), "\r\nEnter passcode:\r\n" + c.asked + test::ReportLine(c.result));
+    // Nothing but the passcode exchange reached the device.
+    const auto sets = model_->ReceivedSets();
+    ASSERT_EQ(sets.size(), 1u);
+    EXPECT_EQ(sets[0].selector, SelectorFor(XU_OPCODE_SYSTEM_CONFIG));
+    EXPECT_FALSE(model_->SlotContents(kSignatureImageIndex).has_value());
+  }
+}
+
+TEST_F(ImageUpdateFlowTest, ImageIsSentFromTheFileThatWasCheckedWithoutASecondQuestion) {
+  StartDevice({}, "Y\nn\n");
+  const auto checked = test::PatternBytes(1000, 4);
+  const auto path = dir_.Write("image.bin", checked);
+  ASSERT_EQ(UploadFile("nk", path.wstring()), S_OK);
+  EXPECT_EQ(model_->SlotContents(kMainImageIndex), checked);
+  EXPECT_EQ(Output().find("You are attempting"), Output().rfind("You are attempting"));
+}
+
 TEST_F(ImageUpdateFlowTest, DeviceRefusingTheSignatureStopsTheRunBeforeTheImage) {
-  StartDevice({"info-status=0x80070005"});
+  StartDevice({"info-status=0x80070005"}, "Y\n");
   EXPECT_EQ(Upload("nk", 100), static_cast<HRESULT>(0x80070005));
-  EXPECT_EQ(Output(), "\r\nEnter passcode:\r\nUploading signature file....\r\n" +
-                          test::ReportLine(static_cast<HRESULT>(0x80070005)));
+  EXPECT_EQ(Output(),
+            "\r\nEnter passcode:\r\n"
+            "You are attempting to update NK.BIN with a file of size 100 bytes.\r\n"
+            "Is this correct (Enter Y to confirm, any other key to abort)? "
+            "Uploading signature file....\r\n" +
+                test::ReportLine(static_cast<HRESULT>(0x80070005)));
   EXPECT_FALSE(model_->SlotContents(kMainImageIndex).has_value());
 }
 
@@ -161,9 +221,7 @@ TEST_F(ImageUpdateFlowTest, PositiveStatusOnABlockEchoLetsTheRunGoOnOnceTheWorke
   StartDevice({"echo-status=7:1"}, "Y\n");
   const auto no_signature = static_cast<HRESULT>(0x800B0100);
   EXPECT_EQ(Upload("nk", 3 * kBlockSize, 3 * kBlockSize), no_signature);
-  EXPECT_NE(Output().find(test::ReportLine(7) + "You are attempting to update NK.BIN"),
-            std::string::npos);
-  EXPECT_TRUE(Output().ends_with(test::ReportLine(no_signature)));
+  EXPECT_TRUE(Output().ends_with(test::ReportLine(7) + test::ReportLine(no_signature))) << Output();
   EXPECT_FALSE(model_->SlotContents(kMainImageIndex).has_value());
 }
 

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <functional>
 #include <future>
 #include <thread>
@@ -14,19 +13,15 @@ namespace hx {
 namespace {
 
 using namespace std::chrono_literals;
-constexpr LinkTimeouts kShortTimeouts{500ms, 500ms};
+constexpr LinkTimeouts kShortTimeouts{500ms, 500ms, 500ms};
 const HRESULT kStall = static_cast<HRESULT>(0x8007001Fu);
 
 // A device on the other end of the link that follows a script written in the test.
 class ScriptedServer {
  public:
   explicit ScriptedServer(std::function<void(StreamSocket&)> script) {
-    const auto directory = std::filesystem::temp_directory_path();
-    path_ = (directory /
-             ("hx7300-link-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-              "-" + std::to_string(reinterpret_cast<std::uintptr_t>(this)) + ".sock"))
-                .string();
-    EXPECT_EQ(listener_.ListenUnix(path_), S_OK);
+    // TCP on the loopback works alike on every platform; Winsock may lack Unix sockets.
+    EXPECT_EQ(listener_.ListenTcp("127.0.0.1", 0), S_OK);
     thread_ = std::thread([this, script = std::move(script)] {
       StreamSocket client;
       if (SUCCEEDED(listener_.Accept(client, [] { return false; }))) {
@@ -42,10 +37,11 @@ class ScriptedServer {
     }
     listener_.Close();
   }
-  LinkAddress Address() const { return {LinkAddress::Kind::kUnix, path_, "", 0}; }
+  LinkAddress Address() const {
+    return {LinkAddress::Kind::kTcp, "", "127.0.0.1", listener_.Port()};
+  }
 
  private:
-  std::string path_;
   ListeningSocket listener_;
   std::thread thread_;
 };
@@ -98,6 +94,7 @@ TEST(LinkChannel, DoneFramesFindTheirRequestsInAnyOrderWithInterruptsBetween) {
     checked_future.wait();
   });
   CAutoResetEvent event;
+  ASSERT_EQ(event.Create(), S_OK);
   auto channel = MakeLinkChannel(server.Address(), kShortTimeouts);
   ASSERT_EQ(channel->Open(event), S_OK);
 
@@ -145,6 +142,7 @@ void ExpectBreak(const std::function<void(StreamSocket&, const link::RequestFram
     checked_future.wait();
   });
   CAutoResetEvent event;
+  ASSERT_EQ(event.Create(), S_OK);
   auto channel = MakeLinkChannel(server.Address(), kShortTimeouts);
   ASSERT_EQ(channel->Open(event), S_OK);
   XuPacket packet;
@@ -189,6 +187,7 @@ TEST(LinkChannel, AServerThatStopsAnsweringTimesOutAndBreaksTheLink) {
     checked_future.wait();
   });
   CAutoResetEvent event;
+  ASSERT_EQ(event.Create(), S_OK);
   auto channel = MakeLinkChannel(server.Address(), kShortTimeouts);
   ASSERT_EQ(channel->Open(event), S_OK);
   XuPacket packet;
@@ -204,6 +203,7 @@ TEST(LinkChannel, AServerThatStopsAnsweringTimesOutAndBreaksTheLink) {
 HRESULT OpenAgainst(std::function<void(StreamSocket&)> script) {
   ScriptedServer server(std::move(script));
   CAutoResetEvent event;
+  EXPECT_EQ(event.Create(), S_OK);
   auto channel = MakeLinkChannel(server.Address(), kShortTimeouts);
   const HRESULT hr = channel->Open(event);
   channel->Close();
@@ -225,6 +225,7 @@ TEST(LinkChannel, OpenNeedsAnHx7300ThatGreetsInTime) {
             kHrDeviceNotConnected);
 
   CAutoResetEvent event;
+  ASSERT_EQ(event.Create(), S_OK);
   const LinkAddress nowhere{LinkAddress::Kind::kUnix, "/nonexistent/hx7300.sock", "", 0};
   EXPECT_EQ(MakeLinkChannel(nowhere)->Open(event), kHrDeviceNotConnected);
   ListeningSocket closed_port;
@@ -232,6 +233,15 @@ TEST(LinkChannel, OpenNeedsAnHx7300ThatGreetsInTime) {
   const LinkAddress refused{LinkAddress::Kind::kTcp, "", "127.0.0.1", closed_port.Port()};
   closed_port.Close();
   EXPECT_EQ(MakeLinkChannel(refused)->Open(event), kHrDeviceNotConnected);
+}
+
+TEST(LinkChannel, AGreetingWithAFailureRefusesTheClientWithThatResult) {
+  EXPECT_EQ(OpenAgainst([](StreamSocket& s) {
+              link::DeviceFrame busy = link::MakeHello("usb#vid_f0c5&pid_e1a7&mi_03#1");
+              busy.result = link::kHrDeviceBusy;
+              Send(s, busy);
+            }),
+            static_cast<HRESULT>(0x800700AAu));
 }
 
 }  // namespace

@@ -70,9 +70,17 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
   return pointers;
 }
 
-// Starts argv[0] with the given pipe ends as its standard streams (-1: inherited).
+// Starts argv[0] with the given pipe ends as its standard streams (-1: inherited). The program
+// gets the default action for SIGPIPE, as from a shell, whatever this process does with it.
 pid_t Spawn(std::vector<std::string> argv, std::vector<std::string> environment, int in, int out,
             int err) {
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGPIPE);
+  posix_spawnattr_setsigdefault(&attributes, &defaults);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   const int targets[] = {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO};
@@ -86,10 +94,11 @@ pid_t Spawn(std::vector<std::string> argv, std::vector<std::string> environment,
   std::vector<char*> env = Pointers(environment);
   pid_t pid = -1;
   if (argv.empty() ||
-      ::posix_spawn(&pid, args[0], &actions, nullptr, args.data(), env.data()) != 0) {
+      ::posix_spawn(&pid, args[0], &actions, &attributes, args.data(), env.data()) != 0) {
     pid = -1;
   }
   posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
   return pid;
 }
 
@@ -148,6 +157,13 @@ ProcessResult RunProcess(const ProcessRun& run) {
   if (!in.Open() || !out.Open() || !err.Open()) {
     return result;
   }
+  if (run.stdout_to == ProcessRun::Output::kFile) {
+    CloseFd(out.write_end);
+    out.write_end = ::open(run.stdout_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  }
+  if (run.stdout_to != ProcessRun::Output::kCaptured) {
+    CloseFd(out.read_end);
+  }
   const pid_t pid = Spawn(run.argv, Environment(run), in.read_end, out.write_end, err.write_end);
   CloseFd(in.read_end);
   CloseFd(out.write_end);
@@ -176,16 +192,22 @@ ProcessResult RunProcess(const ProcessRun& run) {
   return result;
 }
 
-EmulatorProcess::EmulatorProcess(const std::string& binary, std::vector<std::string> extra_args) {
+EmulatorProcess::EmulatorProcess(const std::string& binary, std::vector<std::string> extra_args,
+                                 const std::string& socket_path, Transport transport,
+                                 const std::string& launcher) {
   std::string pattern = (std::filesystem::temp_directory_path() / "hx7300-emu-XXXXXX").string();
   if (::mkdtemp(pattern.data()) == nullptr) {
     return;
   }
   directory_ = pattern;
-  socket_path_ = directory_ + "/device.sock";
+  socket_path_ = socket_path.empty() ? directory_ + "/device.sock" : socket_path;
   address_ = "unix:" + socket_path_;
-  std::vector<std::string> argv = {binary, "--listen", address_};
+  std::vector<std::string> argv = {binary, "--listen",
+                                   transport == Transport::kTcp ? "tcp:127.0.0.1:0" : address_};
   argv.insert(argv.end(), extra_args.begin(), extra_args.end());
+  if (!launcher.empty()) {
+    argv.insert(argv.begin(), launcher);
+  }
   Pipe out;
   if (!out.Open()) {
     return;
@@ -194,7 +216,7 @@ EmulatorProcess::EmulatorProcess(const std::string& binary, std::vector<std::str
   pid_ = Spawn(argv, Environment(run), -1, out.write_end, -1);
   CloseFd(out.write_end);
   stdout_fd_ = out.read_end;
-  const auto deadline = Clock::now() + std::chrono::seconds(10);
+  const auto deadline = Clock::now() + std::chrono::seconds(30);
   while (pid_ > 0 && !listening_line_.ends_with('\n') && Clock::now() < deadline) {
     pollfd entry{stdout_fd_, POLLIN, 0};
     char c = 0;
@@ -206,6 +228,14 @@ EmulatorProcess::EmulatorProcess(const std::string& binary, std::vector<std::str
     }
   }
   started_ = listening_line_.find("listening") != std::string::npos;
+  // "hx7300-emulator listening on <address>": the chosen port is known only from here.
+  const std::size_t on = listening_line_.rfind(" on ");
+  if (started_ && transport == Transport::kTcp && on != std::string::npos) {
+    address_ = listening_line_.substr(on + 4);
+    while (!address_.empty() && (address_.back() == '\n' || address_.back() == '\r')) {
+      address_.pop_back();
+    }
+  }
 }
 
 int EmulatorProcess::Stop() {

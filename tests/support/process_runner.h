@@ -16,7 +16,11 @@ struct ProcessRun {
   std::map<std::string, std::string> set_environment{};  ///< added or replaced
   std::vector<std::string> unset_environment{};          ///< removed
   std::string stdin_bytes{};                             ///< then standard input is closed
-  std::chrono::milliseconds timeout{20000};              ///< then the program is killed
+  /// Where standard output goes: captured, into the file at stdout_path, or into a pipe whose
+  /// reading end is closed before the program starts.
+  enum class Output { kCaptured, kFile, kClosedPipe } stdout_to = Output::kCaptured;
+  std::string stdout_path{};                 ///< for Output::kFile
+  std::chrono::milliseconds timeout{20000};  ///< then the program is killed
 };
 
 struct ProcessResult {
@@ -31,19 +35,28 @@ struct ProcessResult {
 /// Runs a program to its end (or its time limit), feeding stdin and capturing both outputs.
 ProcessResult RunProcess(const ProcessRun& run);
 
-/// An hx7300-emulator listening on a fresh Unix socket in its own temporary directory, from
-/// construction until Stop or destruction.
+/// An hx7300-emulator listening on a fresh Unix socket in its own temporary directory (or on a
+/// loopback TCP port the system chooses), from construction until Stop or destruction.
 class EmulatorProcess {
  public:
+  enum class Transport { kUnix, kTcp };
+
   /// Starts binary (the path of hx7300-emulator) with --listen and extra_args and waits for
-  /// its "listening" line. Started() tells whether that line came.
-  explicit EmulatorProcess(const std::string& binary, std::vector<std::string> extra_args = {});
+  /// its "listening" line. Started() tells whether that line came. The socket is socket_path
+  /// when one is given, else device.sock in the emulator's own temporary directory; with
+  /// Transport::kTcp it listens on a loopback port instead. A launcher, when given, is the
+  /// program that runs binary (Wine's, for the Windows build).
+  explicit EmulatorProcess(const std::string& binary, std::vector<std::string> extra_args = {},
+                           const std::string& socket_path = {},
+                           Transport transport = Transport::kUnix,
+                           const std::string& launcher = "");
   ~EmulatorProcess();
   EmulatorProcess(const EmulatorProcess&) = delete;
   EmulatorProcess& operator=(const EmulatorProcess&) = delete;
 
   bool Started() const { return started_; }
-  /// The value for HX7300_DEVICE: "unix:<socket path>".
+  pid_t Pid() const { return pid_; }
+  /// The value for HX7300_DEVICE: "unix:<socket path>" or "tcp:127.0.0.1:<port>".
   const std::string& Address() const { return address_; }
   const std::string& SocketPath() const { return socket_path_; }
   /// The line it printed when it began listening.

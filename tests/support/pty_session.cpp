@@ -14,8 +14,36 @@
 
 namespace hx::test {
 
+namespace {
+
+constexpr char kStopOutput = 0x13;
+constexpr char kStartOutput = 0x11;
+
+// The terminal handles typed characters a moment after they are typed: probes with a
+// non-blocking write until output refuses to flow, discarding the probes that got through.
+bool WaitUntilOutputStopped(int master, int slave) {
+  const int flags = ::fcntl(slave, F_GETFL);
+  ::fcntl(slave, F_SETFL, flags | O_NONBLOCK);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  bool stopped = false;
+  while (!stopped && std::chrono::steady_clock::now() < deadline) {
+    stopped = ::write(slave, "", 1) < 0 && errno == EAGAIN;
+    char discarded[16];
+    struct pollfd ready {
+      master, POLLIN, 0
+    };
+    while (poll(&ready, 1, 0) > 0 && ::read(master, discarded, sizeof discarded) > 0) {
+    }
+  }
+  ::fcntl(slave, F_SETFL, flags);
+  return stopped;
+}
+
+}  // namespace
+
 PtySession::PtySession(const std::vector<std::string>& argv,
-                       const std::vector<std::pair<std::string, std::string>>& environment) {
+                       const std::vector<std::pair<std::string, std::string>>& environment,
+                       bool output_stopped, OutputTo output) {
   struct termios settings {};
   cfmakeraw(&settings);
   settings.c_lflag |= ICANON | ECHO | ISIG | ECHOE | ECHOK;
@@ -23,7 +51,22 @@ PtySession::PtySession(const std::vector<std::string>& argv,
   settings.c_cc[VMIN] = 1;
   settings.c_cc[VINTR] = 0x03;
   settings.c_cc[VEOF] = 0x04;
+  settings.c_cc[VSTOP] = kStopOutput;
+  settings.c_cc[VSTART] = kStartOutput;
+  if (output_stopped) {
+    settings.c_iflag |= IXON;
+  }
   if (openpty(&master_, &slave_, nullptr, &settings, nullptr) != 0) {
+    return;
+  }
+  if (output_stopped) {
+    Type(std::string(1, kStopOutput));
+    if (!WaitUntilOutputStopped(master_, slave_)) {
+      return;
+    }
+  }
+  int pipe_ends[2] = {-1, -1};
+  if (output == OutputTo::kPipe && pipe2(pipe_ends, O_CLOEXEC) != 0) {
     return;
   }
   pid_ = fork();
@@ -32,8 +75,8 @@ PtySession::PtySession(const std::vector<std::string>& argv,
     setsid();
     ioctl(slave_, TIOCSCTTY, 0);
     dup2(slave_, 0);
-    dup2(slave_, 1);
-    dup2(slave_, 2);
+    dup2(output == OutputTo::kPipe ? pipe_ends[1] : slave_, 1);
+    dup2(output == OutputTo::kPipe ? pipe_ends[1] : slave_, 2);
     if (slave_ > 2) {
       ::close(slave_);
     }
@@ -48,6 +91,10 @@ PtySession::PtySession(const std::vector<std::string>& argv,
     execv(args[0], args.data());
     _exit(127);
   }
+  if (output == OutputTo::kPipe) {
+    ::close(pipe_ends[1]);
+    pipe_ = pipe_ends[0];
+  }
 }
 
 PtySession::~PtySession() {
@@ -58,20 +105,41 @@ PtySession::~PtySession() {
   if (master_ >= 0) {
     ::close(master_);
   }
+  if (pipe_ >= 0) {
+    ::close(pipe_);
+  }
   if (slave_ >= 0) {
     ::close(slave_);
   }
 }
 
-bool PtySession::ReadSome(std::chrono::milliseconds limit) {
+void PtySession::DrainTerminal() {
   struct pollfd ready {
     master_, POLLIN, 0
+  };
+  char buffer[4096];
+  while (poll(&ready, 1, 0) > 0) {
+    const ssize_t got = ::read(master_, buffer, sizeof buffer);
+    if (got <= 0) {
+      return;
+    }
+    terminal_output_.append(buffer, static_cast<std::size_t>(got));
+  }
+}
+
+bool PtySession::ReadSome(std::chrono::milliseconds limit) {
+  const int source = pipe_ >= 0 ? pipe_ : master_;
+  if (pipe_ >= 0) {
+    DrainTerminal();
+  }
+  struct pollfd ready {
+    source, POLLIN, 0
   };
   if (poll(&ready, 1, static_cast<int>(limit.count())) <= 0) {
     return false;
   }
   char buffer[4096];
-  const ssize_t got = ::read(master_, buffer, sizeof buffer);
+  const ssize_t got = ::read(source, buffer, sizeof buffer);
   if (got <= 0) {
     return false;  // EIO once the program has closed the terminal
   }
@@ -94,6 +162,10 @@ bool PtySession::WaitForOutput(const std::string& text, std::chrono::millisecond
 void PtySession::Type(const std::string& bytes) {
   const ssize_t written = ::write(master_, bytes.data(), bytes.size());
   (void)written;
+}
+
+void PtySession::ResumeOutput() {
+  Type(std::string(1, kStartOutput));
 }
 
 bool PtySession::EchoOn() const {

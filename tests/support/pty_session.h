@@ -12,9 +12,17 @@ namespace hx::test {
 
 class PtySession {
  public:
-  /// Starts argv[0] with the given environment additions on a new pseudo-terminal.
+  /// Where the program's standard output and error go: the terminal, or a pipe that the
+  /// session reads (standard input stays the terminal), so that the bytes read are the bytes
+  /// the program wrote even when a console layer between it and the terminal adds its own.
+  enum class OutputTo { kTerminal, kPipe };
+
+  /// Starts argv[0] with the given environment additions on a new pseudo-terminal. With
+  /// output_stopped the terminal has flow control on and its output stopped (as after Ctrl+S)
+  /// before the program starts: the program's first write blocks until ResumeOutput.
   PtySession(const std::vector<std::string>& argv,
-             const std::vector<std::pair<std::string, std::string>>& environment);
+             const std::vector<std::pair<std::string, std::string>>& environment,
+             bool output_stopped = false, OutputTo output = OutputTo::kTerminal);
   ~PtySession();
   PtySession(const PtySession&) = delete;
   PtySession& operator=(const PtySession&) = delete;
@@ -24,6 +32,8 @@ class PtySession {
                      std::chrono::milliseconds limit = std::chrono::seconds(10));
   /// Types bytes at the terminal.
   void Type(const std::string& bytes);
+  /// Lets output flow again after it was stopped (as Ctrl+Q does).
+  void ResumeOutput();
   /// Whether the terminal currently echoes what is typed.
   bool EchoOn() const;
   /// Waits until the terminal's echo is in the given state (the prompt comes just before the
@@ -33,11 +43,16 @@ class PtySession {
   /// (128 + signal number when a signal ended it), or -1 when it did not end in time.
   int Finish(std::chrono::milliseconds limit = std::chrono::seconds(20));
   const std::string& Output() const { return output_; }
+  /// With OutputTo::kPipe: what appeared on the terminal itself (echo, console control bytes).
+  const std::string& TerminalOutput() const { return terminal_output_; }
 
  private:
   bool ReadSome(std::chrono::milliseconds limit);
+  void DrainTerminal();
 
   int master_ = -1;
+  int pipe_ = -1;  // read end of the output pipe, with Output::kPipe
+  std::string terminal_output_;
   int slave_ = -1;
   int pid_ = -1;
   std::string output_;

@@ -6,6 +6,10 @@ namespace hx::test {
 
 void RecordingConsole::WriteWide(std::wstring_view text) {
   std::lock_guard lock(mutex_);
+  AppendWide(text);
+}
+
+void RecordingConsole::AppendWide(std::wstring_view text) {
   for (wchar_t ch : text) {
     output_.push_back(ch < 0x80 ? static_cast<char>(ch) : '?');
   }
@@ -30,8 +34,10 @@ int RecordingConsole::ReadChar() {
   return static_cast<unsigned char>(input_[input_position_++]);
 }
 
-HRESULT RecordingConsole::ReadHiddenLine(std::span<wchar_t> dest, std::size_t& count) {
+HRESULT RecordingConsole::ReadHiddenLine(std::wstring_view prompt, std::span<wchar_t> dest,
+                                         std::size_t& count) {
   std::lock_guard lock(mutex_);
+  AppendWide(prompt);
   count = 0;
   if (hidden_position_ >= hidden_lines_.size()) {
     return S_OK;

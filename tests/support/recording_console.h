@@ -20,8 +20,10 @@ class RecordingConsole final : public ConsoleIo {
   void WriteWide(std::wstring_view text) override;
   void WriteNarrow(std::string_view text) override;
   void WriteNarrowInPlace(std::string_view line) override;
+  HRESULT OutputFailure() const override { return S_OK; }
   int ReadChar() override;
-  HRESULT ReadHiddenLine(std::span<wchar_t> dest, std::size_t& count) override;
+  HRESULT ReadHiddenLine(std::wstring_view prompt, std::span<wchar_t> dest,
+                         std::size_t& count) override;
 
   /// Everything written so far; in-place lines are followed by the marker "<back>".
   std::string Output() const;
@@ -30,6 +32,8 @@ class RecordingConsole final : public ConsoleIo {
   int HiddenReads() const;
 
  private:
+  void AppendWide(std::wstring_view text);  // with the lock held
+
   mutable std::mutex mutex_;
   std::string output_;
   std::string input_;

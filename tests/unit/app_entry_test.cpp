@@ -26,8 +26,9 @@ class StderrConsole final : public ConsoleIo {
     std::fwrite(text.data(), 1, text.size(), stderr);
   }
   void WriteNarrowInPlace(std::string_view line) override { WriteNarrow(line); }
+  HRESULT OutputFailure() const override { return S_OK; }
   int ReadChar() override { return -1; }
-  HRESULT ReadHiddenLine(std::span<wchar_t>, std::size_t& count) override {
+  HRESULT ReadHiddenLine(std::wstring_view, std::span<wchar_t>, std::size_t& count) override {
     count = 0;
     return E_FAIL;
   }

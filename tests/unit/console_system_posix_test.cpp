@@ -62,6 +62,8 @@ TEST(ErrnoTranslation, ErrnoValuesBecomeTheWindowsErrorsOfTheSameMeaning) {
   EXPECT_EQ(Win32ErrorFromErrno(ENOTTY), 6u);
   EXPECT_EQ(Win32ErrorFromErrno(EEXIST), 183u);
   EXPECT_EQ(Win32ErrorFromErrno(ECONNREFUSED), 1167u);
+  EXPECT_EQ(Win32ErrorFromErrno(EPIPE), 232u);
+  EXPECT_EQ(Win32ErrorFromErrno(ENOSPC), 112u);
   EXPECT_EQ(Win32ErrorFromErrno(EFBIG), 223u);
   EXPECT_EQ(Win32ErrorFromErrno(EROFS), 19u);
   EXPECT_EQ(Win32ErrorFromErrno(EDOM), 31u);
@@ -110,7 +112,7 @@ TEST(SystemConsole, HiddenLineFailsWhenStandardInputIsNotATerminal) {
   HRESULT result = S_OK;
   {
     ScopedDescriptor redirected(STDIN_FILENO, pipe_ends[0]);
-    result = SystemConsole().ReadHiddenLine(line, count);
+    result = SystemConsole().ReadHiddenLine(L"", line, count);
     // The typed line was not taken: it is still there for whoever reads next.
     EXPECT_EQ(SystemConsole().ReadChar(), '1');
     while (SystemConsole().ReadChar() >= 0) {

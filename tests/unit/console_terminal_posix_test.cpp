@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -84,18 +85,22 @@ class PseudoTerminal {
 };
 
 // Runs the hidden read in a child whose standard input is the terminal; the result comes back
-// through a pipe. The child's interrupt signal has its default action, whatever the test
-// runner inherited.
+// through a pipe. The child's ending signals have their default actions, whatever the test
+// runner inherited, and a quit leaves no core file behind.
 pid_t StartHiddenRead(const PseudoTerminal& terminal, int result_pipe) {
   const pid_t child = ::fork();
   if (child != 0) {
     return child;
   }
-  ::signal(SIGINT, SIG_DFL);
+  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+    ::signal(signal_number, SIG_DFL);
+  }
+  const rlimit no_core{0, 0};
+  ::setrlimit(RLIMIT_CORE, &no_core);
   std::setlocale(LC_ALL, "C.UTF-8");
   ::dup2(terminal.Slave(), STDIN_FILENO);
   HiddenLineResult read;
-  read.result = SystemConsole().ReadHiddenLine(read.text, read.count);
+  read.result = SystemConsole().ReadHiddenLine(L"", read.text, read.count);
   const bool sent = ::write(result_pipe, &read, sizeof read) == sizeof read;
   ::_exit(sent ? 0 : 1);
 }
@@ -186,6 +191,14 @@ TEST_F(HiddenLine, InterruptDuringTheReadRestoresEchoAndEndsTheProcessBySignal) 
 
 TEST_F(HiddenLine, TerminationDuringTheReadRestoresEchoToo) {
   ExpectSignalEndsTheReadWithEchoBack(SIGTERM);
+}
+
+TEST_F(HiddenLine, HangUpDuringTheReadRestoresEchoToo) {
+  ExpectSignalEndsTheReadWithEchoBack(SIGHUP);
+}
+
+TEST_F(HiddenLine, QuitDuringTheReadRestoresEchoToo) {
+  ExpectSignalEndsTheReadWithEchoBack(SIGQUIT);
 }
 
 TEST(TerminalOutput, InPlaceLineIsFollowedByTheMoveBackToItsStart) {

@@ -3,9 +3,9 @@
 #include <array>
 #include <cstring>
 
-#include "console/code_page_1252.h"
 #include "console/device_text.h"
 #include "console/wide_to_ansi.h"
+#include "platform/code_page_1252.h"
 
 namespace hx {
 namespace {

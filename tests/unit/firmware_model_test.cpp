@@ -213,5 +213,28 @@ TEST(FirmwareModel, DisconnectComesOnceAfterTheNthTransfer) {
   EXPECT_FALSE(model.TakeDisconnect());
 }
 
+TEST(FirmwareModel, UnreadRepliesAreBoundedAndGoWithTheirHost) {
+  CountedModel device;
+  for (int i = 0; i < 48; ++i) {
+    ASSERT_EQ(device.model.HandleSet(kDspSelector, DaaRequest().Bytes()), S_OK) << i;
+  }
+  // As many as one status packet lists; the next request is stalled and changes nothing.
+  EXPECT_EQ(device.model.HandleSet(kDspSelector, DaaRequest().Bytes()),
+            static_cast<HRESULT>(0x8007001Fu));
+  EXPECT_EQ(device.interrupts, 48);
+  XuPacket posted;
+  posted.SetOpcode(XU_OPCODE_IMGUPD_NET_INFO);
+  device.model.PostReply(posted);
+  EXPECT_EQ(device.interrupts, 48);
+  EXPECT_EQ(device.StatusList(), std::vector<std::uint8_t>(48, XU_OPCODE_VDSP_RESPONSE));
+  // A reply taken makes room again.
+  device.Get(kDspSelector);
+  EXPECT_EQ(device.model.HandleSet(kDspSelector, DaaRequest().Bytes()), S_OK);
+
+  device.model.ConnectionEnded();
+  EXPECT_TRUE(device.StatusList().empty());
+  EXPECT_EQ(device.Get(kDspSelector), XuPacket());
+}
+
 }  // namespace
 }  // namespace hx::emu

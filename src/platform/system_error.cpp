@@ -9,7 +9,7 @@ constexpr std::uint32_t kErrorTooManyOpenFiles = 4;
 constexpr std::uint32_t kErrorWriteProtect = 19;
 constexpr std::uint32_t kErrorGenFailure = 31;
 constexpr std::uint32_t kErrorDiskFull = 112;
-constexpr std::uint32_t kErrorBusy = 170;
+constexpr std::uint32_t kErrorNoData = 232;
 
 struct ErrnoTranslation {
   int errno_value;
@@ -31,13 +31,15 @@ constexpr ErrnoTranslation kTranslations[] = {
     {ENODEV, kErrorDeviceNotConnected},
     {ENXIO, kErrorDeviceNotConnected},
     {ECONNREFUSED, kErrorDeviceNotConnected},
-    {EPIPE, kErrorDeviceNotConnected},
+    {EPIPE, kErrorNoData},  // what Windows gives a write to a pipe whose reader has gone
     {ECONNRESET, kErrorDeviceNotConnected},
     {ETIMEDOUT, kErrorTimeout},
     {EFBIG, kErrorFileTooLarge},
     {ENOSPC, kErrorDiskFull},
     {EBUSY, kErrorBusy},
     {EROFS, kErrorWriteProtect},
+    {ENAMETOOLONG, kErrorFilenameTooLong},
+    {ELOOP, kErrorCannotResolveFilename},
     {EMFILE, kErrorTooManyOpenFiles},
     {ENFILE, kErrorTooManyOpenFiles},
 };

@@ -1,4 +1,4 @@
-#include "console/code_page_1252.h"
+#include "platform/code_page_1252.h"
 
 #include <array>
 #include <type_traits>

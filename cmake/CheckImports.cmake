@@ -1,0 +1,23 @@
+# Fails when PROGRAM imports a DLL that is not part of Windows itself: a program linked
+# statically runs from wherever it is copied, with nothing beside it.
+#   cmake -DOBJDUMP=<objdump> -DPROGRAM=<exe> -P CheckImports.cmake
+cmake_minimum_required(VERSION 3.25)
+# Compared in upper case, as Windows compares file names without regard to case.
+set(system_dlls ADVAPI32.DLL KERNEL32.DLL MSVCRT.DLL OLE32.DLL OLEAUT32.DLL USER32.DLL WS2_32.DLL)
+execute_process(COMMAND ${OBJDUMP} -p ${PROGRAM} OUTPUT_VARIABLE headers RESULT_VARIABLE failed)
+if(failed)
+  message(FATAL_ERROR "cannot read the headers of ${PROGRAM}")
+endif()
+string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${headers}")
+if(NOT imports)
+  message(FATAL_ERROR "${PROGRAM} lists no imported DLL at all")
+endif()
+foreach(import ${imports})
+  string(REPLACE "DLL Name: " "" dll "${import}")
+  string(STRIP "${dll}" dll)
+  string(TOUPPER "${dll}" upper_dll)
+  if(NOT upper_dll IN_LIST system_dlls)
+    message(FATAL_ERROR "${PROGRAM} imports ${dll}, which Windows does not have")
+  endif()
+  message(STATUS "${dll}")
+endforeach()

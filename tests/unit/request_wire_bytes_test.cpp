@@ -1,0 +1,146 @@
+// Every kind of request the utility writes, compared byte for byte with literal offsets. The
+// other tests read packets back through the same accessors that build them, so a field moved
+// in both would pass them; these do not use the accessors at all.
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <initializer_list>
+#include <utility>
+#include <vector>
+
+#include "operations/handlers.h"
+#include "operations/image_update.h"
+#include "operations/passcode.h"
+#include "support/recording_console.h"
+#include "support/scripted_channel.h"
+#include "support/temp_file.h"
+
+namespace hx {
+namespace {
+
+using Wire = std::array<std::uint8_t, 52>;
+
+// A packet that is zero except at the given offsets.
+Wire Literal(std::initializer_list<std::pair<std::size_t, std::uint8_t>> bytes) {
+  Wire wire{};
+  for (const auto& [offset, value] : bytes) {
+    wire.at(offset) = value;
+  }
+  return wire;
+}
+
+Wire WireOf(const test::Transfer& transfer) {
+  Wire wire{};
+  std::ranges::copy(transfer.packet.Bytes(), wire.begin());
+  return wire;
+}
+
+// Copies file bytes [from, from + count) to the packet from offset 4 on.
+void PutPayload(Wire& wire, const std::vector<std::uint8_t>& file, std::size_t from,
+                std::size_t count, std::size_t at = 4) {
+  for (std::size_t i = 0; i < count; ++i) {
+    wire.at(at + i) = file.at(from + i);
+  }
+}
+
+class RequestWireBytes : public ::testing::Test {
+ protected:
+  RequestWireBytes() : scoped_(console_), device_(test::MakeScriptedDevice(channel_)) {}
+
+  void ScriptVerdict() {
+    XuPacket verdict;
+    verdict.SetOpcode(13);
+    channel_->ExpectSet(14).ExpectStatus({13}).ExpectGet(14, verdict);
+  }
+
+  test::RecordingConsole console_;
+  ScopedConsole scoped_;
+  test::ScriptedChannel* channel_ = nullptr;
+  std::unique_ptr<CDuzuVideoCaptureDevice> device_;
+};
+
+TEST_F(RequestWireBytes, PasscodeValidationAndChange) {
+  for (const wchar_t* line : {L"1234", L"Ab9", L"Ab9"}) {
+    console_.QueueHiddenLine(line);
+  }
+  ScriptVerdict();
+  ScriptVerdict();
+  ASSERT_EQ(ChangePasscode(*device_), S_OK);
+  const auto log = channel_->Log();
+  ASSERT_EQ(log.size(), 6u);
+  EXPECT_EQ(log[0].selector, 14);
+  EXPECT_EQ(
+      WireOf(log[0]),
+      Literal({{0, 4}, {1, 13}, {3, 2}, {8, 13}, {12, '1'}, {13, '2'}, {14, '3'}, {15, '4'}}));
+  EXPECT_EQ(log[3].selector, 14);
+  EXPECT_EQ(WireOf(log[3]), Literal({{0, 3}, {1, 13}, {3, 3}, {12, 'A'}, {13, 'b'}, {14, '9'}}));
+}
+
+TEST_F(RequestWireBytes, ImageInfoDataCommitAndFlush) {
+  // Two blocks: 85 full packets, then one of 48 bytes and one of 2.
+  const std::size_t size = 4080 + 50;
+  const auto file = test::PatternBytes(size, 7);
+  test::TempDir dir;
+  const auto path = dir.Write("image.bin", file);
+  channel_->AcceptUnscriptedSets();
+  CImageUpdate update;
+  ASSERT_EQ(update.Initialize(device_.get(), 4, path.wstring().c_str()), S_OK);
+  ASSERT_EQ(update.SendXUInfo(), S_OK);
+  ASSERT_EQ(update.SendBlock(), S_OK);
+  ASSERT_EQ(update.SendBlock(), S_OK);
+  ASSERT_EQ(update.SendFlush(), S_OK);
+  const auto log = channel_->Log();
+  ASSERT_EQ(log.size(), 1u + 86u + 3u + 1u);
+
+  EXPECT_EQ(log[0].selector, 6);
+  EXPECT_EQ(WireOf(log[0]), Literal({{0, 52}, {1, 5}, {2, 1}, {8, 4}, {12, 0x22}, {13, 0x10}}));
+
+  Wire first_data = Literal({{0, 48}, {1, 6}});
+  PutPayload(first_data, file, 0, 48);
+  EXPECT_EQ(log[1].selector, 7);
+  EXPECT_EQ(WireOf(log[1]), first_data);
+
+  // The commit is written over the block's last data packet (sequence 84).
+  Wire commit = Literal({{0, 48}, {1, 7}, {3, 84}, {9, 4}});
+  constexpr std::size_t kLastOfBlock = std::size_t{84} * 48;
+  PutPayload(commit, file, kLastOfBlock, 4);
+  PutPayload(commit, file, kLastOfBlock + 8, 40, 12);
+  EXPECT_EQ(log[86].selector, 8);
+  EXPECT_EQ(WireOf(log[86]), commit);
+
+  // The file's last packet: 2 bytes, the rest what the block's first packet left there.
+  Wire last_data = Literal({{0, 2}, {1, 6}, {2, 1}, {3, 1}});
+  PutPayload(last_data, file, 4080 + 48, 2);
+  PutPayload(last_data, file, 4080 + 2, 46, 6);
+  EXPECT_EQ(log[88].selector, 7);
+  EXPECT_EQ(WireOf(log[88]), last_data);
+
+  Wire last_commit = last_data;
+  last_commit[1] = 7;
+  last_commit[8] = 0xFE;
+  last_commit[9] = 4;
+  last_commit[10] = 1;
+  last_commit[11] = 0;
+  EXPECT_EQ(log[89].selector, 8);
+  EXPECT_EQ(WireOf(log[89]), last_commit);
+
+  EXPECT_EQ(log[90].selector, 8);
+  EXPECT_EQ(WireOf(log[90]), Literal({{1, 7}, {2, 1}, {8, 0xFD}, {9, 4}, {10, 0xFF}, {11, 0xFF}}));
+}
+
+TEST_F(RequestWireBytes, DaaSettingsRequest) {
+  channel_->ExpectSet(16, E_FAIL);
+  ModeOptions options;
+  options.ModeCode = kModeDaa;
+  options.Daa.DaaRequest = 1;
+  EXPECT_EQ(HandleDAAReadMode(options, *device_), E_FAIL);
+  const auto log = channel_->Log();
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_EQ(log[0].selector, 16);
+  EXPECT_EQ(WireOf(log[0]), Literal({{0, 1}, {1, 15}, {2, 1}, {4, 1}}));
+}
+
+}  // namespace
+}  // namespace hx
