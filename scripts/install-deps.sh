@@ -2,10 +2,12 @@
 # Installs the Debian packages that building and testing need, when any is missing.
 set -euo pipefail
 
-# ICU for the PC's time zone and expat for the virtual device's configuration check; the
+# ICU for the PC's time zone and expat for the virtual device's configuration check. The
 # Windows build: Debian's mingw-w64 cross compiler (POSIX threads) and Wine to test it.
-packages=(cmake ninja-build g++ googletest libgtest-dev libgmock-dev clang-format
-          libicu-dev libexpat1-dev g++-mingw-w64-x86-64-posix wine wine64)
+# qemu-system-x86, busybox-static and cpio boot the test guest that runs the utility against the
+# real uvcvideo driver; its kernel package is fetched by tests/guest/fetch-kernel.sh.
+packages=(cmake ninja-build g++ googletest libgtest-dev libgmock-dev clang-format libicu-dev
+          libexpat1-dev g++-mingw-w64-x86-64-posix wine wine64 qemu-system-x86 busybox-static cpio)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||

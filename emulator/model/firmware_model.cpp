@@ -130,6 +130,14 @@ bool FirmwareModel::TakeDisconnect() {
   return faults_.TakeDisconnect();
 }
 
+bool FirmwareModel::Silent() const {
+  if (!options_.faults.silent_after) {
+    return false;
+  }
+  std::lock_guard lock(mutex_);
+  return faults_.Silent();
+}
+
 void FirmwareModel::ConnectionEnded() {
   std::lock_guard lock(mutex_);
   transfer_.Abandon();

@@ -72,6 +72,9 @@ class FirmwareModel {
   /// True once, after the transfer at which the device drops its link: the one that asked it
   /// to reboot, or the one the disconnect fault names.
   bool TakeDisconnect();
+  /// True once the device has stopped answering: whatever carries transfers to it leaves them
+  /// without an answer from then on, and does not hand them to HandleSet or HandleGet.
+  bool Silent() const;
   /// The host has gone, or the device has reset: what the host was authorised for, its
   /// signature, the replies it left unread and an image transfer in progress are forgotten.
   /// Slots, passcode, clock and the log server's record stay.

@@ -69,6 +69,7 @@ struct FaultPlan {
   std::set<std::uint8_t> no_reply{};                      ///< opcodes whose requests go unanswered
   std::uint32_t latency_us = 0;                           ///< added to every transfer
   std::optional<std::uint64_t> disconnect_after{};        ///< the link drops after N transfers
+  std::optional<std::uint64_t> silent_after{};  ///< transfers after the first N go unanswered
   // Image transfer. A failure Status ends the transfer on the device as well: nothing of it
   // reaches a slot.
   std::optional<std::int32_t> info_status{};     ///< an accepted image info is answered with it

@@ -195,6 +195,10 @@ bool ApplyValuedFault(std::string_view name, std::string_view value, FaultPlan& 
     plan.disconnect_after = count;
     return true;
   }
+  if (name == "silent-after" && ParseInto(value, count)) {
+    plan.silent_after = count;
+    return true;
+  }
   return ApplyImageFault(name, value, plan);
 }
 
@@ -259,6 +263,8 @@ std::string_view FaultHelpText() {
          "  no-reply=OP               requests to opcode OP are never answered\n"
          "  latency-us=N              every transfer takes N microseconds more\n"
          "  disconnect-after=N        the device drops the link after N transfers, once\n"
+         "  silent-after=N            the device answers no transfer after the first N (the\n"
+         "                            utility's link and USB drivers give up after 5 s)\n"
          "  info-status=STATUS        an accepted image info is answered with STATUS\n"
          "  echo-status=STATUS[:BLOCK]\n"
          "                            the echo of block BLOCK's commit (of every commit\n"

@@ -16,17 +16,21 @@ bool ParseListen(std::string_view text, ServerOptions& options) {
     options.path = std::string(text.substr(5));
     return true;
   }
-  if (!text.starts_with("tcp:")) {
+  if (text.starts_with("tcp:")) {
+    options.kind = ServerOptions::Kind::kTcp;
+    text.remove_prefix(4);
+  } else if (text.starts_with("usbip:")) {
+    options.kind = ServerOptions::Kind::kUsbip;
+    text.remove_prefix(6);
+  } else {
     return false;
   }
-  text.remove_prefix(4);
   const std::size_t colon = text.rfind(':');
   if (colon == std::string_view::npos || colon == 0) {
     return false;
   }
   const std::string_view port = text.substr(colon + 1);
   const auto [end, error] = std::from_chars(port.data(), port.data() + port.size(), options.port);
-  options.kind = ServerOptions::Kind::kTcp;
   options.host = std::string(text.substr(0, colon));
   return !port.empty() && error == std::errc() && end == port.data() + port.size();
 }
@@ -91,13 +95,16 @@ CliOutcome ParseServerCommandLine(const std::vector<std::string>& args, ServerOp
 
 std::string ServerHelpText() {
   std::string text =
-      "Usage: hx7300-emulator --listen unix:PATH|tcp:ADDRESS:PORT [options]\n"
+      "Usage: hx7300-emulator --listen unix:PATH|tcp:ADDRESS:PORT|usbip:ADDRESS:PORT [options]\n"
       "\n"
       "Serves a virtual HX7300 over the virtual device link, one client at a time, until\n"
       "interrupted. Port 0 lets the system choose; the address actually used is printed.\n"
+      "With usbip: the device is exported as a USB camera (bus id 1-1) that a Linux host\n"
+      "attaches with 'usbip attach -r ADDRESS -b 1-1' (on port 3240 unless told otherwise),\n"
+      "so that the host's own uvcvideo driver carries the utility's transfers.\n"
       "\n"
       "Options:\n"
-      "  --listen ADDR         where to listen (required)\n"
+      "  --listen ADDR         where to listen, and how (required)\n"
       "  --passcode TEXT       the device passcode (default 1234)\n"
       "  --state-dir DIR       keep the device's state as files in DIR (below)\n"
       "  --device-path TEXT    the device path announced to clients\n"

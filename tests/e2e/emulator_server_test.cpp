@@ -304,13 +304,14 @@ TEST(EmulatorServer, HelpNamesEveryFaultApartFromTheOptionsAndBadOptionsAreRefus
        {"--listen", "--passcode", "--state-dir", "--device-path", "--daa", "--fault", "--help"}) {
     EXPECT_LT(text.find("  " + std::string(option) + " "), faults) << option;
   }
+  EXPECT_LT(text.find("usbip:"), faults);
   for (const char* name :
-       {"daa-bad-checksum",   "daa-other-records=",   "extra-replies=",   "no-interrupts",
-        "drop-interrupts=",   "duplicate-interrupts", "device-message=",  "fail-set=",
-        "fail-get=",          "failure-status=",      "no-reply=",        "latency-us=",
-        "disconnect-after=",  "info-status=",         "echo-status=",     "flush-status=",
-        "corrupt-after=",     "config-status=",       "config-arg1=",     "config-command=",
-        "validation-result=", "upload-status=",       "diag-server-reply"}) {
+       {"daa-bad-checksum",  "daa-other-records=",   "extra-replies=",  "no-interrupts",
+        "drop-interrupts=",  "duplicate-interrupts", "device-message=", "fail-set=",
+        "fail-get=",         "failure-status=",      "no-reply=",       "latency-us=",
+        "disconnect-after=", "silent-after=",        "info-status=",    "echo-status=",
+        "flush-status=",     "corrupt-after=",       "config-status=",  "config-arg1=",
+        "config-command=",   "validation-result=",   "upload-status=",  "diag-server-reply"}) {
     EXPECT_GT(text.find(std::string("\n  ") + name), faults) << name;
   }
   // The state the device keeps, and where.

@@ -30,7 +30,7 @@ TEST(EmulatorOptionText, EveryFaultNameFillsItsPartOfThePlan) {
        {"daa-bad-checksum", "daa-other-records=2", "extra-replies=4:13", "no-interrupts",
         "drop-interrupts=3", "duplicate-interrupts", "device-message=coded:0x1F:line down",
         "fail-set=16:0x8007001F:2", "fail-get=1:0x80070015", "failure-status=13:0x80004005",
-        "no-reply=15", "latency-us=100", "disconnect-after=5"}) {
+        "no-reply=15", "latency-us=100", "disconnect-after=5", "silent-after=7"}) {
     EXPECT_TRUE(ApplyFaultText(text, plan, error)) << text;
   }
   EXPECT_TRUE(plan.daa_bad_checksum);
@@ -52,6 +52,7 @@ TEST(EmulatorOptionText, EveryFaultNameFillsItsPartOfThePlan) {
   EXPECT_TRUE(plan.no_reply.contains(15));
   EXPECT_EQ(plan.latency_us, 100u);
   EXPECT_EQ(plan.disconnect_after, 5u);
+  EXPECT_EQ(plan.silent_after, 7u);
 }
 
 TEST(EmulatorOptionText, ImageTransferFaults) {
