@@ -63,8 +63,8 @@ class WindowsPcTime final : public PcTime {
     }
     DWORD index = 0;
     DWORD size = sizeof index;
-    status = ::RegQueryValueExW(key, L"Index", nullptr, nullptr, reinterpret_cast<BYTE*>(&index),
-                                &size);
+    status =
+        ::RegQueryValueExW(key, L"Index", nullptr, nullptr, reinterpret_cast<BYTE*>(&index), &size);
     ::RegCloseKey(key);
     if (status != ERROR_SUCCESS) {
       return HresultFromError(status);
