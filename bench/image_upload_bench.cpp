@@ -24,6 +24,7 @@
 #include "bench_options.h"
 #include "console/console_io.h"
 #include "console/silent_console.h"
+#include "counting_channel.h"
 #include "device/capture_device.h"
 #include "device/channel_emulator.h"
 #include "operations/image_update.h"
@@ -54,25 +55,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Counts the transfers that reach the device, to know the link-bound minimum.
-class CountingChannel final : public hx::XuChannel {
- public:
-  explicit CountingChannel(std::unique_ptr<hx::XuChannel> inner) : inner_(std::move(inner)) {}
-  HRESULT Open(hx::CAutoResetEvent& event) override { return inner_->Open(event); }
-  HRESULT Set(std::uint8_t selector, hx::XuConstBytes packet) override {
-    ++transfers;
-    return inner_->Set(selector, packet);
-  }
-  HRESULT Get(std::uint8_t selector, hx::XuBytes packet) override {
-    ++transfers;
-    return inner_->Get(selector, packet);
-  }
-  void Close() override { inner_->Close(); }
-  std::atomic<std::uint64_t> transfers{0};
-
- private:
-  std::unique_ptr<hx::XuChannel> inner_;
-};
+using hx::bench::CountingChannel;
 
 long AnonymousKib() {
   std::ifstream status("/proc/self/status");

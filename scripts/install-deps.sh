@@ -2,10 +2,14 @@
 # Installs the Debian packages that building and testing need, when any is missing.
 set -euo pipefail
 
-# The Windows build: Debian's mingw-w64 cross compiler (POSIX threads) and Wine to test it.
-# The virtual HX7300's network update: libcurl, and Python's HTTP server for its tests.
-packages=(cmake ninja-build g++ googletest libgtest-dev libgmock-dev clang-format
-          g++-mingw-w64-x86-64-posix wine wine64 libcurl4-openssl-dev python3)
+# ICU for the PC's time zone and expat for the virtual device's configuration check; libcurl
+# for the virtual device's network update, and Python's HTTP server for its tests. The
+# Windows build: Debian's mingw-w64 cross compiler (POSIX threads) and Wine to test it.
+# qemu-system-x86, busybox-static and cpio boot the test guest that runs the utility against the
+# real uvcvideo driver; its kernel package is fetched by tests/guest/fetch-kernel.sh.
+packages=(cmake ninja-build g++ googletest libgtest-dev libgmock-dev clang-format libicu-dev
+          libexpat1-dev libcurl4-openssl-dev python3 g++-mingw-w64-x86-64-posix wine wine64
+          qemu-system-x86 busybox-static cpio)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||

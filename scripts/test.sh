@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Builds hx7300 and passes every test: the formatting check, the whole suite under
 # AddressSanitizer + UndefinedBehaviorSanitizer, the threaded tests under ThreadSanitizer, the
-# whole suite in the default debug build, then the Windows build (the windows preset, cross
-# compiled): its own test programs under Wine, and its programs under Wine against the Linux
-# build, whose CTest summary ends the output.
+# whole suite in the default debug build (which also boots the QEMU guest, CTest label "guest",
+# that runs the utility against the real uvcvideo driver, fetching Debian's kernel package on
+# its first run), then the Windows build (the windows preset, cross compiled): its own test
+# programs under Wine, and its programs under Wine against the Linux build, whose CTest summary
+# ends the output.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -65,6 +65,10 @@ std::optional<XuPacket> FaultInjector::TakeDeviceMessage() {
   return BuildDeviceMessage(*plan_.device_message);
 }
 
+bool FaultInjector::Silent() const {
+  return plan_.silent_after && transfers_ >= *plan_.silent_after;
+}
+
 bool FaultInjector::TakeDisconnect() {
   if (!plan_.disconnect_after || disconnected_ || transfers_ < *plan_.disconnect_after) {
     return false;

@@ -28,6 +28,8 @@ class FaultInjector {
   std::optional<XuPacket> TakeDeviceMessage();
   /// True once, after the transfer that reaches the disconnect count.
   bool TakeDisconnect();
+  /// True once the device has stopped answering transfers.
+  bool Silent() const;
 
  private:
   const FaultPlan& plan_;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "model/device_status.h"
+#include "model/diag_responder.h"
 #include "model/dsp_responder.h"
 #include "model/system_config_responder.h"
 #include "protocol/opcodes.h"
@@ -22,9 +23,16 @@ FirmwareModel::FirmwareModel(FirmwareOptions options)
       passcode_(options_.passcode, StateDirectory()),
       passcode_commands_(passcode_, connection_),
       slots_(StateDirectory()),
-      transfer_(slots_, connection_, options_.faults) {
+      transfer_(slots_, connection_, options_.faults),
+      clock_(StateDirectory()),
+      log_server_(StateDirectory()),
+      clock_commands_(clock_, connection_, options_.faults.config),
+      config_commands_(slots_, log_server_, connection_, options_.faults.config,
+                       [this] { reboot_pending_ = true; }) {
   auto config = std::make_unique<SystemConfigResponder>(connection_);
   passcode_commands_.AddTo(*config);
+  clock_commands_.AddTo(*config);
+  config_commands_.AddTo(*config);
   responders_[XU_OPCODE_SYSTEM_CONFIG] = std::move(config);
   responders_[XU_OPCODE_IMGUPD_INFO] =
       std::make_unique<ImageResponder>(transfer_, &ImageTransfer::Info);
@@ -34,6 +42,8 @@ FirmwareModel::FirmwareModel(FirmwareOptions options)
       std::make_unique<ImageResponder>(transfer_, &ImageTransfer::Commit);
   responders_[XU_OPCODE_VDSP_RESPONSE] =
       std::make_unique<DspResponder>(options_.daa, options_.faults);
+  responders_[XU_OPCODE_DIAG_UPLOAD_CELOG] =
+      std::make_unique<DiagResponder>(log_server_, options_.faults.config);
   UpdateTarget& device = *this;
   auto net_update = std::make_unique<NetUpdate>(device, connection_, options_.net_update_pace,
                                                 options_.faults.net_update);
@@ -128,12 +138,24 @@ bool FirmwareModel::StoreImage(std::uint8_t index, std::span<const std::uint8_t>
 }
 
 bool FirmwareModel::TakeDisconnect() {
+  // A reboot drops the link once its request has been taken, as a device that resets does.
+  if (reboot_pending_.load(std::memory_order_relaxed) && reboot_pending_.exchange(false)) {
+    return true;
+  }
   // Asked after every transfer: a device without the fault answers without taking the lock.
   if (!options_.faults.disconnect_after) {
     return false;
   }
   std::lock_guard lock(mutex_);
   return faults_.TakeDisconnect();
+}
+
+bool FirmwareModel::Silent() const {
+  if (!options_.faults.silent_after) {
+    return false;
+  }
+  std::lock_guard lock(mutex_);
+  return faults_.Silent();
 }
 
 void FirmwareModel::ConnectionEnded() {
@@ -155,6 +177,16 @@ std::optional<std::vector<std::uint8_t>> FirmwareModel::SlotContents(std::uint8_
   return slots_.Contents(index);
 }
 
+std::optional<ClockSetting> FirmwareModel::Clock() const {
+  std::lock_guard lock(mutex_);
+  return clock_.Setting();
+}
+
+std::vector<std::string> FirmwareModel::LogServerRecord() const {
+  std::lock_guard lock(mutex_);
+  return log_server_.Lines();
+}
+
 std::uint32_t FirmwareModel::QueueReplies(std::uint8_t opcode, std::vector<XuPacket>& replies) {
   const FaultPlan& plan = options_.faults;
   if (plan.no_reply.contains(opcode) || replies.empty()) {
@@ -166,9 +198,10 @@ std::uint32_t FirmwareModel::QueueReplies(std::uint8_t opcode, std::vector<XuPac
     noise.SetOpcode(extra);
     queued += queue_.Push(noise) ? 1 : 0;
   }
-  const auto status = plan.failure_status.find(opcode);
   for (XuPacket& reply : replies) {
-    if (status != plan.failure_status.end()) {
+    // Keyed by the reply's own opcode: a request may be answered on another opcode.
+    if (const auto status = plan.failure_status.find(reply.Opcode());
+        status != plan.failure_status.end()) {
       reply.SetStatus(status->second);
     }
     queued += queue_.Push(reply) ? 1 : 0;

@@ -5,6 +5,7 @@
 //
 // Thread-safe: every call takes the model's lock. The interrupt sink is called without it.
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -15,10 +16,14 @@
 #include <string>
 #include <vector>
 
+#include "model/clock_commands.h"
+#include "model/config_commands.h"
 #include "model/connection_state.h"
+#include "model/device_clock.h"
 #include "model/fault_injector.h"
 #include "model/firmware_options.h"
 #include "model/image_transfer.h"
+#include "model/log_server.h"
 #include "model/net_update.h"
 #include "model/passcode_commands.h"
 #include "model/passcode_store.h"
@@ -68,17 +73,25 @@ class FirmwareModel final : private UpdateTarget {
   std::chrono::microseconds TransferLatency() const {
     return std::chrono::microseconds(options_.faults.latency_us);
   }
-  /// True once, after the transfer at which the device drops its link.
+  /// True once, after the transfer at which the device drops its link: the one that asked it
+  /// to reboot, or the one the disconnect fault names.
   bool TakeDisconnect();
-  /// The host has gone: what it was authorised for, its signature, the replies it left unread,
-  /// an image transfer and a network update in progress are forgotten. Slots and passcode
-  /// stay. Called without a transfer in progress on the host's side.
+  /// True once the device has stopped answering: whatever carries transfers to it leaves them
+  /// without an answer from then on, and does not hand them to HandleSet or HandleGet.
+  bool Silent() const;
+  /// The host has gone, or the device has reset: what the host was authorised for, its
+  /// signature, the replies it left unread, an image transfer and a network update in progress
+  /// are forgotten. Slots, passcode, clock and the log server's record stay.
   void ConnectionEnded();
   /// Every packet written to the device so far, oldest first; empty unless the options say
   /// record_transfers.
   std::vector<ReceivedSet> ReceivedSets() const;
   /// The contents of image slot index; nullopt for a slot never written.
   std::optional<std::vector<std::uint8_t>> SlotContents(std::uint8_t index) const;
+  /// The clock and time zone as last set; nullopt while they have not been.
+  std::optional<ClockSetting> Clock() const;
+  /// What the device has uploaded to its log server, oldest first.
+  std::vector<std::string> LogServerRecord() const;
 
  private:
   // What the network update uses of the device.
@@ -105,6 +118,11 @@ class FirmwareModel final : private UpdateTarget {
   PasscodeCommands passcode_commands_;
   SlotStore slots_;
   ImageTransfer transfer_;
+  DeviceClock clock_;
+  LogServer log_server_;
+  ClockCommands clock_commands_;
+  ConfigCommands config_commands_;
+  std::atomic<bool> reboot_pending_{false};
   std::map<std::uint8_t, std::unique_ptr<Responder>> responders_;
   NetUpdate* net_update_ = nullptr;  ///< the responder of opcode 4
   std::function<void()> sink_;

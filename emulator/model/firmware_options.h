@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "model/config_faults.h"
 #include "model/net_update_options.h"
 
 namespace hx::emu {
@@ -69,6 +70,7 @@ struct FaultPlan {
   std::set<std::uint8_t> no_reply{};                      ///< opcodes whose requests go unanswered
   std::uint32_t latency_us = 0;                           ///< added to every transfer
   std::optional<std::uint64_t> disconnect_after{};        ///< the link drops after N transfers
+  std::optional<std::uint64_t> silent_after{};  ///< transfers after the first N go unanswered
   // Image transfer. A failure Status ends the transfer on the device as well: nothing of it
   // reaches a slot.
   std::optional<std::int32_t> info_status{};     ///< an accepted image info is answered with it
@@ -76,7 +78,8 @@ struct FaultPlan {
   std::optional<std::int32_t> flush_status{};    ///< the flush echo carries it; nothing committed
   std::optional<std::uint64_t> corrupt_after{};  ///< the data packet after the first N is
                                                  ///< reported corrupt, once
-  NetUpdateFaults net_update{};                  ///< faults of the network update
+  ConfigReplyFaults config{};    ///< the system configuration and diagnostics replies
+  NetUpdateFaults net_update{};  ///< faults of the network update
 };
 
 struct FirmwareOptions {

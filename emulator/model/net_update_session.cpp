@@ -17,7 +17,6 @@ constexpr std::uint64_t kMaxImageBytes = std::uint64_t{512} << 20;
 constexpr auto kHostPoll = std::chrono::milliseconds(2);
 
 // What goes wrong with the server is reported with the codes of the system's own HTTP client.
-constexpr std::int32_t kStatusNotSupported = HresultFromError(kErrorNotSupported);
 constexpr std::int32_t kStatusNameNotResolved = static_cast<std::int32_t>(0x80072EE7u);
 constexpr std::int32_t kStatusCannotConnect = static_cast<std::int32_t>(0x80072EFDu);
 constexpr std::int32_t kStatusServerTimedOut = static_cast<std::int32_t>(0x80072EE2u);

@@ -4,6 +4,7 @@
 #include <optional>
 #include <vector>
 
+#include "model/config_faults.h"
 #include "model/option_values.h"
 
 namespace hx::emu {
@@ -182,6 +183,10 @@ bool ApplyValuedFault(std::string_view name, std::string_view value, FaultPlan& 
     plan.disconnect_after = count;
     return true;
   }
+  if (name == "silent-after" && ParseInto(value, count)) {
+    plan.silent_after = count;
+    return true;
+  }
   return ApplyImageFault(name, value, plan) || ApplyNetUpdateFault(name, value, plan.net_update);
 }
 
@@ -220,9 +225,10 @@ bool ApplyDaaText(std::string_view text, DaaValues& values, std::string& error) 
 bool ApplyFaultText(std::string_view text, FaultPlan& plan, std::string& error) {
   const std::size_t equals = text.find('=');
   const std::string_view name = text.substr(0, equals);
-  const bool applied = equals == std::string_view::npos
-                           ? ApplyFlagFault(name, plan)
-                           : ApplyValuedFault(name, text.substr(equals + 1), plan);
+  const std::optional<std::string_view> value =
+      equals == std::string_view::npos ? std::nullopt : std::optional(text.substr(equals + 1));
+  const bool applied = ApplyConfigFaultText(name, value, plan.config) ||
+                       (value ? ApplyValuedFault(name, *value, plan) : ApplyFlagFault(name, plan));
   if (!applied) {
     error = "bad fault '" + std::string(text) + "'";
   }
@@ -245,6 +251,8 @@ std::string_view FaultHelpText() {
          "  no-reply=OP               requests to opcode OP are never answered\n"
          "  latency-us=N              every transfer takes N microseconds more\n"
          "  disconnect-after=N        the device drops the link after N transfers, once\n"
+         "  silent-after=N            the device answers no transfer after the first N (the\n"
+         "                            utility's link and USB drivers give up after 5 s)\n"
          "  info-status=STATUS        an accepted image info is answered with STATUS\n"
          "  echo-status=STATUS[:BLOCK]\n"
          "                            the echo of block BLOCK's commit (of every commit\n"

@@ -27,10 +27,14 @@ bool IsAuthorisable(std::int32_t opcode) {
 }  // namespace
 
 void PasscodeCommands::AddTo(SystemConfigResponder& responder) {
-  responder.Add(kConfigValidatePasscode,
-                [this](const XuPacket& request, XuPacket& reply) { Validate(request, reply); });
-  responder.Add(kConfigChangePasscode,
-                [this](const XuPacket& request, XuPacket& reply) { Change(request, reply); });
+  responder.Add(kConfigValidatePasscode, [this](const XuPacket& request, XuPacket& reply) {
+    Validate(request, reply);
+    return true;
+  });
+  responder.Add(kConfigChangePasscode, [this](const XuPacket& request, XuPacket& reply) {
+    Change(request, reply);
+    return true;
+  });
 }
 
 void PasscodeCommands::Validate(const XuPacket& request, XuPacket& reply) {

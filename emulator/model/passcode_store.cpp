@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "model/state_file.h"
+
 namespace hx::emu {
 
 PasscodeStore::PasscodeStore(std::string initial, CStateDirectory* state_dir)
@@ -29,18 +31,7 @@ bool PasscodeStore::Replace(std::span<const std::uint8_t> text) {
 }
 
 bool PasscodeStore::Keep(const std::string& passcode) const {
-  // Written aside and renamed over the old one, so that a crash never leaves half a passcode.
-  CStateFile file;
-  const bool written =
-      SUCCEEDED(state_dir_->Create(kPasscodeTemporary, file)) &&
-      SUCCEEDED(file.Write(
-          std::span(reinterpret_cast<const std::uint8_t*>(passcode.data()), passcode.size()))) &&
-      SUCCEEDED(file.Close());
-  if (!written) {
-    state_dir_->Remove(kPasscodeTemporary);
-    return false;
-  }
-  return SUCCEEDED(state_dir_->Replace(kPasscodeTemporary, kPasscodeFile));
+  return ReplaceStateFile(*state_dir_, kPasscodeTemporary, kPasscodeFile, passcode);
 }
 
 }  // namespace hx::emu

@@ -14,8 +14,9 @@ void SystemConfigResponder::Answer(const XuPacket& request, std::vector<XuPacket
     XuPacket reply;
     reply.SetOpcode(XU_OPCODE_SYSTEM_CONFIG);
     reply.SetArg1(request.Arg1());
-    command->second(request, reply);
-    replies.push_back(reply);
+    if (command->second(request, reply)) {
+      replies.push_back(reply);
+    }
   }
   connection_.previous_config_command = request.Arg1();
 }

@@ -14,7 +14,8 @@ namespace hx::emu {
 class SystemConfigResponder final : public Responder {
  public:
   /// Completes reply for request; reply arrives with Opcode 13, the request's Arg1 and Status 0.
-  using Command = std::function<void(const XuPacket& request, XuPacket& reply)>;
+  /// Returns false when the request is to go unanswered.
+  using Command = std::function<bool(const XuPacket& request, XuPacket& reply)>;
 
   explicit SystemConfigResponder(ConnectionState& connection) : connection_(connection) {}
 

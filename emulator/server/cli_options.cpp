@@ -3,9 +3,11 @@
 #include <charconv>
 
 #include "device/link_frames.h"
+#include "model/config_faults.h"
 #include "model/http_fetch.h"
 #include "model/net_update_options.h"
 #include "model/option_text.h"
+#include "model/xml_check.h"
 
 namespace hx::emu {
 namespace {
@@ -16,17 +18,21 @@ bool ParseListen(std::string_view text, ServerOptions& options) {
     options.path = std::string(text.substr(5));
     return true;
   }
-  if (!text.starts_with("tcp:")) {
+  if (text.starts_with("tcp:")) {
+    options.kind = ServerOptions::Kind::kTcp;
+    text.remove_prefix(4);
+  } else if (text.starts_with("usbip:")) {
+    options.kind = ServerOptions::Kind::kUsbip;
+    text.remove_prefix(6);
+  } else {
     return false;
   }
-  text.remove_prefix(4);
   const std::size_t colon = text.rfind(':');
   if (colon == std::string_view::npos || colon == 0) {
     return false;
   }
   const std::string_view port = text.substr(colon + 1);
   const auto [end, error] = std::from_chars(port.data(), port.data() + port.size(), options.port);
-  options.kind = ServerOptions::Kind::kTcp;
   options.host = std::string(text.substr(0, colon));
   return !port.empty() && error == std::errc() && end == port.data() + port.size();
 }
@@ -93,15 +99,18 @@ CliOutcome ParseServerCommandLine(const std::vector<std::string>& args, ServerOp
 
 std::string ServerHelpText() {
   std::string text =
-      "Usage: hx7300-emulator --listen unix:PATH|tcp:ADDRESS:PORT [options]\n"
+      "Usage: hx7300-emulator --listen unix:PATH|tcp:ADDRESS:PORT|usbip:ADDRESS:PORT [options]\n"
       "\n"
       "Serves a virtual HX7300 over the virtual device link, one client at a time, until\n"
       "interrupted. Port 0 lets the system choose; the address actually used is printed.\n"
+      "With usbip: the device is exported as a USB camera (bus id 1-1) that a Linux host\n"
+      "attaches with 'usbip attach -r ADDRESS -b 1-1' (on port 3240 unless told otherwise),\n"
+      "so that the host's own uvcvideo driver carries the utility's transfers.\n"
       "\n"
       "Options:\n"
-      "  --listen ADDR         where to listen (required)\n"
+      "  --listen ADDR         where to listen, and how (required)\n"
       "  --passcode TEXT       the device passcode (default 1234)\n"
-      "  --state-dir DIR       keep image slots and a changed passcode as files in DIR\n"
+      "  --state-dir DIR       keep the device's state as files in DIR (below)\n"
       "  --device-path TEXT    the device path announced to clients\n"
       "  --daa KEY=V[,KEY=V]   DAA settings: group, record3, gcr, ictrl1-voice, ictrl2-voice,\n"
       "                        ictrl3-voice, ictrl1-dtmf, ictrl2-dtmf, ictrl3-dtmf, lvcs,\n"
@@ -111,7 +120,20 @@ std::string ServerHelpText() {
       "                        stage it reports), rate (download bytes per second)\n"
       "  --fault NAME[=VALUE]  inject one of the faults below; may be repeated\n"
       "  --help                this text\n"
-      "\n";
+      "\n"
+      "Device state, kept while the emulator runs, and with --state-dir in these files:\n"
+      "  image slots           one file each, named by its device file name (NK.BIN, ...)\n"
+      "  passcode              PASSCODE, once changed\n"
+      "  clock and time zone   CLOCK.TXT, as last set: zone index, local time and UTC\n"
+      "  log server            LOGSERVER.TXT, one line per upload the device made (CELOG,\n"
+      "                        or a stored file asked for by name)\n"
+      "A reboot (cfg -r, -rm) closes the link and forgets the host's authorisation, its\n"
+      "unread replies and any transfer or network update in progress; the state above stays.\n"
+      "The parse result is that of QVCONFIG.XML: no file or not well-formed XML fails parsing.\n";
+  if (!XmlCheckAvailable()) {
+    text += XmlCheckUnavailableText();
+    text += "\n";
+  }
   text += MakeHttpFetcher() != nullptr
               ? "Network update: the device downloads over HTTP/1.1 from the server, port and\n"
                 "URL the host gives it; the URL names a manifest of lines 'DEVICEFILE PATH'\n"
@@ -119,6 +141,7 @@ std::string ServerHelpText() {
               : "Network update: not available in this build, which has no HTTP client; an\n"
                 "update fails at its first stage with Status 0x80070032.\n";
   text += "\nFaults (NAME[=VALUE] for --fault):\n";
+  text += ConfigFaultHelpText();
   text += FaultHelpText();
   text += NetUpdateFaultHelpText();
   return text;

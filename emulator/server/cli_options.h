@@ -9,9 +9,10 @@
 namespace hx::emu {
 
 struct ServerOptions {
-  enum class Kind { kUnix, kTcp } kind = Kind::kUnix;
+  /// The virtual device link on a Unix-domain or TCP socket, or a USB/IP export over TCP.
+  enum class Kind { kUnix, kTcp, kUsbip } kind = Kind::kUnix;
   std::string path;  ///< kUnix
-  std::string host;  ///< kTcp: a numeric address
+  std::string host;  ///< kTcp and kUsbip: a numeric address
   std::uint16_t port = 0;
   FirmwareOptions firmware;
 };

@@ -67,6 +67,9 @@ void ServeClient(StreamSocket& client, FirmwareModel& model, const StopCheck& st
         link::DecodeRequest(bytes, request) != link::FrameError::kNone) {
       break;
     }
+    if (model.Silent()) {
+      continue;
+    }
     hr = writer->Send(Answer(model, request));
     if (model.TakeDisconnect()) {
       break;

@@ -4,12 +4,14 @@
 #include <vector>
 
 #include "model/firmware_model.h"
+#include "model/xml_check.h"
 #include "platform/stop_signal.h"
 #include "platform/stream_socket.h"
 #include "server/cli_options.h"
 #include "server/link_server.h"
 #include "server/result_text.h"
 #include "server/state_directory_check.h"
+#include "usbip/usbip_server.h"
 
 namespace {
 
@@ -21,8 +23,8 @@ HRESULT Listen(const hx::emu::ServerOptions& options, hx::ListeningSocket& liste
   }
   const HRESULT hr = listener.ListenTcp(options.host, options.port);
   // The port the system chose when 0 was asked for; the one asked for when listening failed.
-  where =
-      "tcp:" + options.host + ":" + std::to_string(SUCCEEDED(hr) ? listener.Port() : options.port);
+  where = (options.kind == hx::emu::ServerOptions::Kind::kUsbip ? "usbip:" : "tcp:") +
+          options.host + ":" + std::to_string(SUCCEEDED(hr) ? listener.Port() : options.port);
   return hr;
 }
 
@@ -60,10 +62,15 @@ int Run(const hx::emu::ServerOptions& options) {
                  hx::emu::DescribeResult(hr).c_str());
     return 1;
   }
+  if (!hx::emu::XmlCheckAvailable()) {
+    std::fprintf(stderr, "hx7300-emulator: %s\n", hx::emu::XmlCheckUnavailableText());
+  }
   // Whoever started the emulator waits for this line before connecting.
   std::printf("hx7300-emulator listening on %s\n", where.c_str());
   std::fflush(stdout);
-  const HRESULT served = hx::emu::ServeClients(listener, model, hx::StopRequested);
+  const HRESULT served = options.kind == hx::emu::ServerOptions::Kind::kUsbip
+                             ? hx::emu::ServeUsbip(listener, model, hx::StopRequested)
+                             : hx::emu::ServeClients(listener, model, hx::StopRequested);
   listener.Close();
   return SUCCEEDED(served) ? 0 : 1;
 }

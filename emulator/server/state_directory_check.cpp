@@ -1,5 +1,7 @@
 #include "server/state_directory_check.h"
 
+#include "model/device_clock.h"
+#include "model/log_server.h"
 #include "model/passcode_store.h"
 #include "platform/state_directory.h"
 #include "protocol/image_slots.h"
@@ -49,7 +51,13 @@ bool PrepareStateDirectory(const std::string& path, std::vector<std::string>& no
       return false;
     }
   }
-  return ClearStagingEntry(dir, path, PasscodeStore::kPasscodeTemporary, notes, problem);
+  for (const char* temporary : {PasscodeStore::kPasscodeTemporary, DeviceClock::kClockTemporary,
+                                LogServer::kRecordTemporary}) {
+    if (!ClearStagingEntry(dir, path, temporary, notes, problem)) {
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace hx::emu

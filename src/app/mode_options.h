@@ -25,6 +25,11 @@ constexpr bool IsConfigMode(std::int32_t mode_code) {
   return mode_code >= kModeConfig && mode_code <= 10;
 }
 
+/// The configuration actions of ModeCode 6 (CfgCommand).
+inline constexpr std::int32_t kCfgSetTime = 1;
+inline constexpr std::int32_t kCfgParseResult = 3;
+inline constexpr std::int32_t kCfgUploadFile = 4;
+
 inline constexpr std::size_t kUploadFileNameCapacity = 40;
 
 struct ImageOptions {

@@ -8,9 +8,6 @@
 namespace hx {
 namespace {
 
-constexpr std::int32_t kCfgSetTime = 1;
-constexpr std::int32_t kCfgParseResult = 3;
-constexpr std::int32_t kCfgUploadFile = 4;
 constexpr std::int32_t kCfgIndexByName = -1;
 
 HRESULT ApplySetTime(const wchar_t* value, ConfigOptions& cfg) {

@@ -11,6 +11,9 @@ namespace hx {
 
 /// The platform's own discovery of the HX7300 (kernel streaming on Windows, uvcvideo on Linux).
 std::unique_ptr<XuChannel> MakePlatformChannel();
+/// The platform's device node named by path (on Linux a uvcvideo node, "/dev/video2"), for a
+/// PC with several HX7300s; nullptr where the platform has no such nodes.
+std::unique_ptr<XuChannel> MakePlatformNodeChannel(const std::string& path);
 
 /// A virtual HX7300 served over the virtual device link: "unix:<path>" or "tcp:<host>:<port>".
 struct LinkAddress {

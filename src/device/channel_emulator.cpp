@@ -47,6 +47,11 @@ HRESULT EmulatorChannel::Carry(Transfer&& transfer) {
   if (broken_) {
     return kHrDeviceNotConnected;
   }
+  // In process there is no driver to wait for: a device that has stopped answering fails the
+  // transfer as a driver's time-out would.
+  if (model_->Silent()) {
+    return kHrTimeout;
+  }
   HRESULT hr;
   {
     AcquireBus();

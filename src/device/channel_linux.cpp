@@ -1,22 +1,34 @@
+// The platform's own discovery on Linux: the HX7300 through uvcvideo.
+#include <cstdlib>
+#include <string_view>
+
 #include "device/backends.h"
+#include "device/linux/uvc_channel.h"
+#include "platform/debug_output.h"
+#include "platform/locale_text.h"
 
 namespace hx {
 namespace {
 
-// Hardware access through uvcvideo's extension-unit controls is not built yet; until it is,
-// the platform discovery finds no HX7300 and says so with the device-not-connected result.
-class UnavailablePlatformChannel final : public XuChannel {
- public:
-  HRESULT Open(CAutoResetEvent&) override { return kHrDeviceNotConnected; }
-  HRESULT Set(std::uint8_t, XuConstBytes) override { return kHrDeviceNotConnected; }
-  HRESULT Get(std::uint8_t, XuBytes) override { return kHrDeviceNotConnected; }
-  void Close() override {}
-};
+std::unique_ptr<XuChannel> MakeUvcChannel(std::string node) {
+  uvc::UvcChannelOptions options;
+  options.node = std::move(node);
+  const char* const polling = std::getenv("HX7300_LINUX_POLL");
+  options.force_polling = polling != nullptr && std::string_view(polling) == "1";
+  options.debug_line = [](const std::string& line) {
+    platform::WriteDebugLine(platform::WidenLocaleText("hx7300: " + line));
+  };
+  return std::make_unique<uvc::UvcChannel>(uvc::SystemKernel(), std::move(options));
+}
 
 }  // namespace
 
 std::unique_ptr<XuChannel> MakePlatformChannel() {
-  return std::make_unique<UnavailablePlatformChannel>();
+  return MakeUvcChannel({});
+}
+
+std::unique_ptr<XuChannel> MakePlatformNodeChannel(const std::string& path) {
+  return MakeUvcChannel(path);
 }
 
 }  // namespace hx

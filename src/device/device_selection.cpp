@@ -11,6 +11,7 @@ namespace {
 
 constexpr std::string_view kUnixPrefix = "unix:";
 constexpr std::string_view kTcpPrefix = "tcp:";
+constexpr std::string_view kNodePrefix = "/dev/";
 
 bool ParseTcpAddress(std::string_view rest, LinkAddress& address) {
   const std::size_t colon = rest.rfind(':');
@@ -51,6 +52,10 @@ HRESULT MakeChannelFor(const char* device_variable, std::unique_ptr<XuChannel>& 
   if (value.starts_with(kTcpPrefix) && ParseTcpAddress(value.substr(kTcpPrefix.size()), address)) {
     channel = MakeLinkChannel(address);
     return S_OK;
+  }
+  if (value.starts_with(kNodePrefix) && value.size() > kNodePrefix.size()) {
+    channel = MakePlatformNodeChannel(std::string(value));
+    return channel ? S_OK : E_INVALIDARG;
   }
   return E_INVALIDARG;
 }

@@ -43,6 +43,7 @@ constexpr MessageText kMessages[] = {
     {0x80070490u, L"The item that was looked for could not be found.\r\n"},
     {0x8007052Bu, L"The passcode is not the right one.\r\n"},
     {0x800705B4u, L"The wait ended because its time limit ran out.\r\n"},
+    {0x800705B9u, L"The XML data could not be parsed.\r\n"},
     {0x80070781u, L"The name could not be resolved: it leads through too many links.\r\n"},
     {0x80072740u, L"The address is already in use: another server listens on it.\r\n"},
     {0x800B0100u, L"The image carries no signature that the device accepts.\r\n"},

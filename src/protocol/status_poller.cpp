@@ -14,12 +14,17 @@ void ReportIf(const char* context, HRESULT code) {
   }
 }
 
-// Reads the replies of one status list. Returns a verdict that ends the loop, or Drop with
-// the result of the last read made.
-ReplyVerdict ReadListedReplies(CDuzuVideoCaptureDevice& device, const PollRules& rules,
-                               ReplyJudge& judge, const XuStatusPacket& status,
-                               HRESULT status_result) {
+struct ListOutcome {
+  ReplyVerdict verdict;  ///< ends the loop, or Drop with the result of the last read made
+  bool read_failed;      ///< a listed reply could not be read and may still be waiting
+};
+
+// Reads the replies of one status list.
+ListOutcome ReadListedReplies(CDuzuVideoCaptureDevice& device, const PollRules& rules,
+                              ReplyJudge& judge, const XuStatusPacket& status,
+                              HRESULT status_result) {
   HRESULT last_read = status_result;
+  bool read_failed = false;
   XuPacket reply;
   for (const std::uint8_t opcode : status.Entries()) {
     if (rules.only_opcode && opcode != *rules.only_opcode) {
@@ -28,6 +33,7 @@ ReplyVerdict ReadListedReplies(CDuzuVideoCaptureDevice& device, const PollRules&
     reply.Clear();
     last_read = device.GetXU(SelectorFor(opcode), reply.Bytes());
     if (FAILED(last_read)) {
+      read_failed = true;
       ReportIf(rules.reply_read_context, last_read);
       if (rules.reply_failure_ends_list) {
         break;
@@ -36,10 +42,10 @@ ReplyVerdict ReadListedReplies(CDuzuVideoCaptureDevice& device, const PollRules&
     }
     const ReplyVerdict verdict = judge.Judge(reply, last_read);
     if (verdict.finished) {
-      return verdict;
+      return {verdict, read_failed};
     }
   }
-  return {false, last_read};
+  return {{false, last_read}, read_failed};
 }
 
 }  // namespace
@@ -51,10 +57,17 @@ HRESULT ReplyJudge::EndOnStatusFailure(const char* context, HRESULT failure) {
 
 HRESULT PollForReply(CDuzuVideoCaptureDevice& device, const PollRules& rules, ReplyJudge& judge) {
   XuPacket status_bytes;
-  for (std::uint32_t polls = 1;; ++polls) {
-    const WaitResult wait = device.StatusEvent().Wait(rules.wait_limit_ms);
-    if (rules.failed_wait_ends && wait.outcome == WaitOutcome::kFailed) {
-      return wait.error;
+  std::uint32_t polls = 0;
+  bool read_again = false;
+  for (;;) {
+    // A reply whose read failed is still queued, and its interrupt has been spent: the status
+    // is read once more at once, or that reply would wait for an interrupt that never comes.
+    if (!read_again) {
+      ++polls;
+      const WaitResult wait = device.StatusEvent().Wait(rules.wait_limit_ms);
+      if (rules.failed_wait_ends && wait.outcome == WaitOutcome::kFailed) {
+        return wait.error;
+      }
     }
     if (const HRESULT hr = judge.AfterWait(); FAILED(hr)) {
       return hr;
@@ -69,11 +82,12 @@ HRESULT PollForReply(CDuzuVideoCaptureDevice& device, const PollRules& rules, Re
       ReportDeviceMessage(status_bytes);
       return status_result;
     }
-    const ReplyVerdict verdict = ReadListedReplies(device, rules, judge, status, status_result);
-    if (verdict.finished || rules.one_pass) {
-      return verdict.result;
+    const ListOutcome outcome = ReadListedReplies(device, rules, judge, status, status_result);
+    if (outcome.verdict.finished || rules.one_pass) {
+      return outcome.verdict.result;
     }
-    if (rules.poll_limit && polls >= *rules.poll_limit) {
+    read_again = outcome.read_failed && !read_again;
+    if (!read_again && rules.poll_limit && polls >= *rules.poll_limit) {
       ReportIf(rules.poll_limit_context, kHrTimeout);
       return kHrTimeout;
     }

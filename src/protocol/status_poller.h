@@ -30,7 +30,9 @@ struct PollRules {
   /// A status packet whose byte 4 is 0xFE or 0xFF is a device message: it is printed and the
   /// loop ends with the status read's result.
   bool device_messages = false;
-  /// End after one pass over one status packet instead of waiting again.
+  /// End after one pass over one status packet instead of waiting again. Otherwise a pass in
+  /// which a listed reply could not be read is followed at once by one more status read, so
+  /// that a reply still queued is taken without an interrupt of its own.
   bool one_pass = false;
   /// Give up after this many waits without the awaited reply: report limit_context with
   /// 0x800705B4 and return it.
@@ -52,8 +54,8 @@ class ReplyJudge {
   virtual ~ReplyJudge() = default;
   /// Judges one reply that was read successfully (read_result is the read's own result).
   virtual ReplyVerdict Judge(const XuPacket& reply, HRESULT read_result) = 0;
-  /// Called after every wait, before the status read; a failure ends the loop with it,
-  /// unreported (the party that failed has reported it).
+  /// Called before every status read (after its wait, where there is one); a failure ends the
+  /// loop with it, unreported (the party that failed has reported it).
   virtual HRESULT AfterWait() { return S_OK; }
   /// A failed status read ends the loop: reports it under context (when given) and returns the
   /// result the loop ends with.

@@ -10,6 +10,8 @@
 #include <span>
 #include <string_view>
 
+#include "platform/hresult.h"
+
 namespace hx {
 
 inline constexpr std::size_t kXuPacketSize = 52;
@@ -77,6 +79,12 @@ class XuPacket {
     return std::span(bytes_).subspan<12, 40>();
   }
   std::int32_t ValidationResult() const { return static_cast<std::int32_t>(U32(12)); }
+  void SetValidationResult(std::int32_t value) { SetU32(12, static_cast<std::uint32_t>(value)); }
+  /// The time and time zone request: the local time at bytes 12..27, UTC at 28..43.
+  SYSTEMTIME ConfigLocalTime() const { return TimeAt(12); }
+  void SetConfigLocalTime(const SYSTEMTIME& time) { SetTimeAt(12, time); }
+  SYSTEMTIME ConfigUtcTime() const { return TimeAt(28); }
+  void SetConfigUtcTime(const SYSTEMTIME& time) { SetTimeAt(28, time); }
 
   // Network image update (opcode 4).
   std::uint16_t Step() const { return U16(8); }
@@ -98,6 +106,7 @@ class XuPacket {
   std::uint8_t FlushLog() const { return bytes_[4]; }
   void SetFlushLog(std::uint8_t value) { bytes_[4] = value; }
   std::int32_t UploadStatus() const { return static_cast<std::int32_t>(U32(8)); }
+  void SetUploadStatus(std::int32_t value) { SetU32(8, static_cast<std::uint32_t>(value)); }
 
   // DSP exchange (opcode 15): the request code in the request, the record from byte 4 on in
   // the reply.
@@ -129,6 +138,20 @@ class XuPacket {
   friend bool operator==(const XuPacket&, const XuPacket&) = default;
 
  private:
+  // A time record: eight little-endian 16-bit fields, year first.
+  SYSTEMTIME TimeAt(std::size_t offset) const {
+    return {U16(offset),     U16(offset + 2),  U16(offset + 4),  U16(offset + 6),
+            U16(offset + 8), U16(offset + 10), U16(offset + 12), U16(offset + 14)};
+  }
+  void SetTimeAt(std::size_t offset, const SYSTEMTIME& time) {
+    const WORD fields[] = {time.wYear, time.wMonth,  time.wDayOfWeek, time.wDay,
+                           time.wHour, time.wMinute, time.wSecond,    time.wMilliseconds};
+    for (const WORD field : fields) {
+      SetU16(offset, field);
+      offset += 2;
+    }
+  }
+
   std::array<std::uint8_t, kXuPacketSize> bytes_{};
 };
 

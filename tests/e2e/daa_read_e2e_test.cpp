@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "support/daa_reply.h"
 #include "support/process_runner.h"
 #include "support/programs.h"
 
@@ -16,22 +17,6 @@ namespace {
 using test::EmulatorProcess;
 using test::ProcessResult;
 using test::ProcessRun;
-
-const char kDefaultSettings[] =
-    "\r\n"
-    "********  Current DAA Settings in PDB  ********\r\n"
-    "\r\n           Group Id     : 1\r\n"
-    "\r\n           GCR          : 2\r\n"
-    "\r\n           ICTRL1_VOICE : 0Xa\r\n"
-    "\r\n           ICTRL2_VOICE : 0X3c\r\n"
-    "\r\n           ICTRL3_VOICE : 0X1\r\n"
-    "\r\n           ICTRL1_DTMF  : 0Xb\r\n"
-    "\r\n           ICTRL2_DTMF  : 0X2c\r\n"
-    "\r\n           ICTRL3_DTMF  : 0X2\r\n"
-    "\r\n           LVCS Check   : TRUE\r\n"
-    "\r\n           Low Mag      : 300\r\n"
-    "\r\n           High Mag     : 3400\r\n"
-    "\r\n";
 
 ProcessResult ReadDaa(const std::string& device, std::vector<std::string> args = {"-m:daa", "-r"}) {
   ProcessRun run;
@@ -44,7 +29,7 @@ ProcessResult ReadDaa(const std::string& device, std::vector<std::string> args =
 
 TEST(DaaReadEndToEnd, InProcessEmulatorPrintsTheSettingsBlock) {
   const ProcessResult result = ReadDaa("emulator");
-  EXPECT_EQ(result.stdout_bytes, kDefaultSettings);
+  EXPECT_EQ(result.stdout_bytes, test::kDefaultDaaSettingsText);
   EXPECT_EQ(result.exit_status, 0);
 }
 
@@ -54,7 +39,7 @@ TEST(DaaReadEndToEnd, ServedEmulatorPrintsTheValuesItWasGiven) {
   ASSERT_TRUE(emulator.Started());
   const ProcessResult result = ReadDaa(emulator.Address());
   EXPECT_EQ(result.exit_status, 0);
-  std::string expected = kDefaultSettings;
+  std::string expected = test::kDefaultDaaSettingsText;
   expected.replace(expected.find("Group Id     : 1"), 16, "Group Id     : 7");
   expected.replace(expected.find("GCR          : 2"), 16, "GCR          : 255");
   expected.replace(expected.find("ICTRL1_VOICE : 0Xa"), 18, "ICTRL1_VOICE : 0Xff");
@@ -83,7 +68,7 @@ TEST(DaaReadEndToEnd, DeviceSideFaultsEndTheReadAsTheDeviceSaid) {
     EXPECT_EQ(result.exit_status, 0);
     // With the message shown, the next read goes past the other replies to the settings.
     const ProcessResult next = ReadDaa(emulator.Address());
-    EXPECT_EQ(next.stdout_bytes, kDefaultSettings);
+    EXPECT_EQ(next.stdout_bytes, test::kDefaultDaaSettingsText);
     EXPECT_EQ(next.exit_status, 0);
   }
 }

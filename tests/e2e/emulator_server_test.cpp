@@ -119,6 +119,35 @@ TEST(EmulatorServer, KeepsSlotsInTheStateDirectoryButAuthorisesPerConnection) {
   EXPECT_EQ(emulator.Stop(), 0);
 }
 
+TEST(EmulatorServer, ARebootClosesTheLinkAndTheResetDeviceServesTheNextClient) {
+  test::EmulatorProcess emulator(kEmulator);
+  ASSERT_TRUE(emulator.Started());
+  XuPacket reboot;
+  reboot.SetLength(40);
+  reboot.SetOpcode(XU_OPCODE_SYSTEM_CONFIG);
+  reboot.SetArg0(1);
+  reboot.SetArg1(1);
+  reboot.SetConfigCommand(2);
+  {
+    Connection first(emulator);
+    ASSERT_EQ(first.opened, S_OK);
+    ASSERT_EQ(first.Exchange({test::PasscodeRequest(2, "1234", XU_OPCODE_SYSTEM_CONFIG)}),
+              (std::vector<std::pair<int, std::int32_t>>{{13, 0}}));
+    // The request is taken, then the device resets: the link closes under the client.
+    EXPECT_EQ(first.channel->Set(14, reboot.Bytes()), S_OK);
+    EXPECT_EQ(first.event.Wait(5000).outcome, WaitOutcome::kSignalled);
+    first.Read(1, kHrDeviceNotConnected);
+    first.channel->Close();
+  }
+  // The next client finds the device up again, and not authorised for anything.
+  Connection second(emulator);
+  ASSERT_EQ(second.opened, S_OK);
+  EXPECT_EQ(
+      second.Exchange({reboot}),
+      (std::vector<std::pair<int, std::int32_t>>{{13, static_cast<std::int32_t>(0x80070005u)}}));
+  second.channel->Close();
+}
+
 TEST(EmulatorServer, ServesTcpOnTheChosenPortWithItsFaults) {
   test::EmulatorProcess emulator(
       kEmulator, {"--listen", "tcp:127.0.0.1:0", "--fault", "fail-get=1:0x8007001F:1", "--fault",
@@ -275,12 +304,19 @@ TEST(EmulatorServer, HelpNamesEveryFaultApartFromTheOptionsAndBadOptionsAreRefus
        {"--listen", "--passcode", "--state-dir", "--device-path", "--daa", "--fault", "--help"}) {
     EXPECT_LT(text.find("  " + std::string(option) + " "), faults) << option;
   }
+  EXPECT_LT(text.find("usbip:"), faults);
   for (const char* name :
-       {"daa-bad-checksum", "daa-other-records=", "extra-replies=", "no-interrupts",
-        "drop-interrupts=", "duplicate-interrupts",
-        "device-message=", "fail-set=", "fail-get=", "failure-status=", "no-reply=", "latency-us=",
-        "disconnect-after=", "info-status=", "echo-status=", "flush-status=", "corrupt-after="}) {
+       {"daa-bad-checksum",  "daa-other-records=",   "extra-replies=",  "no-interrupts",
+        "drop-interrupts=",  "duplicate-interrupts", "device-message=", "fail-set=",
+        "fail-get=",         "failure-status=",      "no-reply=",       "latency-us=",
+        "disconnect-after=", "silent-after=",        "info-status=",    "echo-status=",
+        "flush-status=",     "corrupt-after=",       "config-status=",  "config-arg1=",
+        "config-command=",   "validation-result=",   "upload-status=",  "diag-server-reply"}) {
     EXPECT_GT(text.find(std::string("\n  ") + name), faults) << name;
+  }
+  // The state the device keeps, and where.
+  for (const char* file : {"PASSCODE", "CLOCK.TXT", "LOGSERVER.TXT", "QVCONFIG.XML"}) {
+    EXPECT_LT(text.find(file), faults) << file;
   }
   const test::ProcessResult bad =
       test::RunProcess({.argv = {kEmulator, "--listen", "unix:/tmp/x", "--fault", "melt"}});

@@ -23,7 +23,8 @@ constexpr std::uint8_t kDspSelector = SelectorFor(XU_OPCODE_VDSP_RESPONSE);
 // An open channel to a fresh model with the given faults.
 struct OpenEmulator {
   explicit OpenEmulator(emu::FaultPlan faults)
-      : channel(std::make_shared<emu::FirmwareModel>(emu::FirmwareOptions{.faults = faults})) {
+      : channel(std::make_shared<emu::FirmwareModel>(
+            emu::FirmwareOptions{.faults = std::move(faults)})) {
     EXPECT_EQ(event.Create(), S_OK);
     EXPECT_EQ(channel.Open(event), S_OK);
   }
@@ -134,6 +135,16 @@ TEST(EmulatorChannel, DisconnectBreaksTheChannelAndSignalsOnce) {
   EXPECT_EQ(channel.Get(kStatusSelector, packet.Bytes()), kHrDeviceNotConnected);
   EXPECT_EQ(channel.Set(kDspSelector, packet.Bytes()), kHrDeviceNotConnected);
   EXPECT_FALSE(Signalled(event));
+}
+
+TEST(EmulatorChannel, ASilentDeviceFailsEachTransferAsADriversTimeOutWould) {
+  emu::FaultPlan faults;
+  faults.silent_after = 1;
+  OpenEmulator open(faults);
+  XuPacket packet;
+  EXPECT_EQ(open.channel.Get(kStatusSelector, packet.Bytes()), S_OK);
+  EXPECT_EQ(open.channel.Set(kDspSelector, packet.Bytes()), kHrTimeout);
+  EXPECT_EQ(open.channel.Get(kStatusSelector, packet.Bytes()), kHrTimeout);
 }
 
 TEST(EmulatorChannel, RefusedTransfersReturnTheDevicesResult) {

@@ -1,5 +1,6 @@
 #pragma once
-// DAA settings replies as the DSP sends them, for tests.
+// The DAA read for tests: the request the utility writes, the replies the DSP sends, and what
+// the utility prints for the virtual HX7300's default settings.
 
 #include <cstdint>
 
@@ -8,6 +9,33 @@
 #include "protocol/xu_packet.h"
 
 namespace hx::test {
+
+/// The request that "-m:daa -r" writes.
+inline XuPacket DaaRequest() {
+  XuPacket request;
+  request.SetLength(1);
+  request.SetOpcode(XU_OPCODE_VDSP_RESPONSE);
+  request.SetArg0(1);
+  request.SetDspRequest(1);
+  return request;
+}
+
+/// What "-m:daa -r" prints for the virtual HX7300's default settings.
+inline constexpr char kDefaultDaaSettingsText[] =
+    "\r\n"
+    "********  Current DAA Settings in PDB  ********\r\n"
+    "\r\n           Group Id     : 1\r\n"
+    "\r\n           GCR          : 2\r\n"
+    "\r\n           ICTRL1_VOICE : 0Xa\r\n"
+    "\r\n           ICTRL2_VOICE : 0X3c\r\n"
+    "\r\n           ICTRL3_VOICE : 0X1\r\n"
+    "\r\n           ICTRL1_DTMF  : 0Xb\r\n"
+    "\r\n           ICTRL2_DTMF  : 0X2c\r\n"
+    "\r\n           ICTRL3_DTMF  : 0X2\r\n"
+    "\r\n           LVCS Check   : TRUE\r\n"
+    "\r\n           Low Mag      : 300\r\n"
+    "\r\n           High Mag     : 3400\r\n"
+    "\r\n";
 
 /// A reply of record type 5 with the given field bytes and a correct checksum.
 inline XuPacket DaaReply(std::uint8_t group_id, std::uint8_t gcr, std::uint8_t ictrl_base,

@@ -30,7 +30,7 @@ TEST(EmulatorOptionText, EveryFaultNameFillsItsPartOfThePlan) {
        {"daa-bad-checksum", "daa-other-records=2", "extra-replies=4:13", "no-interrupts",
         "drop-interrupts=3", "duplicate-interrupts", "device-message=coded:0x1F:line down",
         "fail-set=16:0x8007001F:2", "fail-get=1:0x80070015", "failure-status=13:0x80004005",
-        "no-reply=15", "latency-us=100", "disconnect-after=5"}) {
+        "no-reply=15", "latency-us=100", "disconnect-after=5", "silent-after=7"}) {
     EXPECT_TRUE(ApplyFaultText(text, plan, error)) << text;
   }
   EXPECT_TRUE(plan.daa_bad_checksum);
@@ -52,6 +52,7 @@ TEST(EmulatorOptionText, EveryFaultNameFillsItsPartOfThePlan) {
   EXPECT_TRUE(plan.no_reply.contains(15));
   EXPECT_EQ(plan.latency_us, 100u);
   EXPECT_EQ(plan.disconnect_after, 5u);
+  EXPECT_EQ(plan.silent_after, 7u);
 }
 
 TEST(EmulatorOptionText, ImageTransferFaults) {
@@ -78,6 +79,27 @@ TEST(EmulatorOptionText, ImageTransferFaults) {
     EXPECT_EQ(error, "bad fault '" + std::string(text) + "'");
   }
   EXPECT_NE(FaultHelpText().find("  echo-status=STATUS[:BLOCK]\n"), std::string_view::npos);
+}
+
+TEST(EmulatorOptionText, ConfigurationAndDiagnosticsReplyFaults) {
+  FaultPlan plan;
+  std::string error;
+  for (const char* text :
+       {"config-status=0x80070005", "config-arg1=0", "config-command=0xFFFFFFFF",
+        "validation-result=0x800705B9", "upload-status=7", "diag-server-reply"}) {
+    EXPECT_TRUE(ApplyFaultText(text, plan, error)) << text;
+  }
+  EXPECT_EQ(plan.config.status, static_cast<std::int32_t>(0x80070005u));
+  EXPECT_EQ(plan.config.arg1, 0);
+  EXPECT_EQ(plan.config.command, -1);
+  EXPECT_EQ(plan.config.validation_result, static_cast<std::int32_t>(0x800705B9u));
+  EXPECT_EQ(plan.config.upload_status, 7);
+  EXPECT_TRUE(plan.config.diag_server_reply);
+  for (const char* text : {"config-arg1=256", "config-status", "upload-status=", "config-arg1",
+                           "diag-server-reply=1", "validation-result=x"}) {
+    EXPECT_FALSE(ApplyFaultText(text, plan, error)) << text;
+    EXPECT_EQ(error, "bad fault '" + std::string(text) + "'");
+  }
 }
 
 TEST(EmulatorOptionText, RefusedFaultsSayWhich) {

@@ -6,20 +6,14 @@
 
 #include "model/dsp_responder.h"
 #include "protocol/opcodes.h"
+#include "support/daa_reply.h"
 
 namespace hx::emu {
 namespace {
 
 constexpr std::uint8_t kDspSelector = SelectorFor(XU_OPCODE_VDSP_RESPONSE);
 
-XuPacket DaaRequest() {
-  XuPacket request;
-  request.SetLength(1);
-  request.SetOpcode(XU_OPCODE_VDSP_RESPONSE);
-  request.SetArg0(1);
-  request.SetDspRequest(1);
-  return request;
-}
+using test::DaaRequest;
 
 // A model with its interrupts counted.
 struct CountedModel {

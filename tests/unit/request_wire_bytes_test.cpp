@@ -142,5 +142,72 @@ TEST_F(RequestWireBytes, DaaSettingsRequest) {
   EXPECT_EQ(WireOf(log[0]), Literal({{0, 1}, {1, 15}, {2, 1}, {4, 1}}));
 }
 
+TEST_F(RequestWireBytes, TimeZoneParseResultUploadAndReboots) {
+  const auto run_config = [this](const ModeOptions& options) {
+    console_.QueueHiddenLine(L"1234");
+    ScriptVerdict();
+    channel_->ExpectSet(14, E_FAIL);  // the request itself; nothing follows it
+    HandleSystemConfigMode(options, *device_);
+    return WireOf(channel_->Log().back());
+  };
+  ModeOptions options{};
+  options.ModeCode = kModeConfig;
+  options.Config.CfgCommand = 1;
+  options.Config.CfgIndex = 0x01020304;
+  options.Config.LocalTime = {2009, 5, 0, 12, 13, 45, 7, 0};
+  options.Config.UtcTime = {0x0102, 0x0304, 0x0506, 0x0708, 0x090A, 0x0B0C, 0x0D0E, 0x0F10};
+  EXPECT_EQ(
+      run_config(options),
+      Literal({{0, 40},    {1, 13},  {2, 1},   {8, 4},   {9, 3},   {10, 2}, {11, 1},  {12, 0xD9},
+               {13, 0x07}, {14, 5},  {18, 12}, {20, 13}, {22, 45}, {24, 7}, {28, 2},  {29, 1},
+               {30, 4},    {31, 3},  {32, 6},  {33, 5},  {34, 8},  {35, 7}, {36, 10}, {37, 9},
+               {38, 12},   {39, 11}, {40, 14}, {41, 13}, {42, 16}, {43, 15}}));
+
+  options.Config = {};
+  options.Config.CfgCommand = 3;
+  EXPECT_EQ(run_config(options), Literal({{0, 40}, {1, 13}, {2, 1}, {3, 1}, {8, 3}}));
+
+  options.Config.CfgCommand = 4;
+  options.Config.CfgIndex = -1;
+  std::wstring(L"QVCONFIG.XML").copy(options.Config.UploadFileName, 12);
+  EXPECT_EQ(run_config(options), Literal({{0, 40},
+                                          {1, 13},
+                                          {2, 1},
+                                          {3, 1},
+                                          {8, 5},
+                                          {12, 'Q'},
+                                          {13, 'V'},
+                                          {14, 'C'},
+                                          {15, 'O'},
+                                          {16, 'N'},
+                                          {17, 'F'},
+                                          {18, 'I'},
+                                          {19, 'G'},
+                                          {20, '.'},
+                                          {21, 'X'},
+                                          {22, 'M'},
+                                          {23, 'L'}}));
+
+  for (const auto& [mode, command] : {std::pair{kModeConfigReboot, std::uint8_t{2}},
+                                      std::pair{kModeConfigRebootVariant, std::uint8_t{4}}}) {
+    options = {};
+    options.ModeCode = mode;
+    EXPECT_EQ(run_config(options), Literal({{0, 40}, {1, 13}, {2, 1}, {3, 1}, {8, command}}));
+  }
+}
+
+TEST_F(RequestWireBytes, CelogUploadWithAndWithoutFlush) {
+  for (const std::uint8_t flush : {std::uint8_t{0}, std::uint8_t{1}}) {
+    channel_->ExpectSet(13, E_FAIL);
+    ModeOptions options{};
+    options.ModeCode = kModeDiag;
+    options.Diag.DiagOpcode = 12;
+    options.Diag.FlushLog = flush;
+    EXPECT_EQ(HandleDiagServerConfig(options, *device_), E_FAIL);
+    EXPECT_EQ(channel_->Log().back().selector, 13);
+    EXPECT_EQ(WireOf(channel_->Log().back()), Literal({{1, 12}, {2, 1}, {4, flush}}));
+  }
+}
+
 }  // namespace
 }  // namespace hx

@@ -96,6 +96,31 @@ TEST_F(StatusPollerTest, FailedReplyReadIsSkippedAndReportedOnlyWhenAContextIsGi
   EXPECT_EQ(console_.Output().rfind("(0x80004005) : ", 0), 0u);
 }
 
+TEST_F(StatusPollerTest, AReplyWhoseReadFailedIsTakenFromOneMoreStatusReadWithoutAnInterrupt) {
+  // One interrupt announces the reply; its first read fails and it stays queued. The second
+  // status read comes at once; waiting for another interrupt would end in the poll limit.
+  const PollRules rules{.wait_limit_ms = 50, .poll_limit = 1, .poll_limit_context = "gave up"};
+  channel_->RaiseInterrupt();
+  channel_->ExpectStatus({13})
+      .ExpectGet(14, XuPacket{}, E_FAIL)
+      .ExpectStatus({13})
+      .ExpectGet(14, ReplyOf(13));
+  AwaitOpcode taken(13);
+  EXPECT_EQ(PollForReply(*device_, rules, taken), S_OK);
+  EXPECT_TRUE(channel_->ScriptDone());
+
+  // Only once per interrupt: a reply that cannot be read again waits for the next one.
+  channel_->RaiseInterrupt();
+  channel_->ExpectStatus({13})
+      .ExpectGet(14, XuPacket{}, E_FAIL)
+      .ExpectStatus({13})
+      .ExpectGet(14, XuPacket{}, E_FAIL);
+  AwaitOpcode unreadable(13);
+  EXPECT_EQ(PollForReply(*device_, rules, unreadable), kHrTimeout);
+  EXPECT_TRUE(channel_->ScriptDone());
+  EXPECT_TRUE(unreadable.seen.empty());
+}
+
 TEST_F(StatusPollerTest, OnePassReturnsTheLastReadWhenTheAwaitedReplyIsAbsent) {
   channel_->RaiseInterrupt();
   channel_->ExpectStatus({});

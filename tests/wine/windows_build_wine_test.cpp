@@ -12,6 +12,7 @@
 #include "support/programs.h"
 #include "support/pty_session.h"
 #include "support/temp_file.h"
+#include "wine/windows_build.h"
 
 namespace hx {
 namespace {
@@ -20,33 +21,10 @@ using test::EmulatorProcess;
 using test::ProcessResult;
 using test::PtySession;
 
-const std::string kWindowsBuild = HX7300_WINDOWS_BUILD_DIR;
-
-std::vector<std::string> Command(bool windows, const std::vector<std::string>& args) {
-  std::vector<std::string> argv =
-      windows ? std::vector<std::string>{kWindowsBuild + "/wine-run", kWindowsBuild + "/hx7300.exe"}
-              : std::vector<std::string>{test::HxBinary()};
-  argv.insert(argv.end(), args.begin(), args.end());
-  return argv;
-}
-
-// A file as each build names it: Wine's drive Z: is the Linux root.
-std::string FileArg(bool windows, const std::string& flag, const std::filesystem::path& path) {
-  return flag + (windows ? "Z:" : "") + path.string();
-}
-
-ProcessResult RunBuild(bool windows, const std::vector<std::string>& args,
-                       const std::string& device = "") {
-  test::ProcessRun run;
-  run.argv = Command(windows, args);
-  if (device.empty()) {
-    run.unset_environment = {"HX7300_DEVICE"};
-  } else {
-    run.set_environment["HX7300_DEVICE"] = device;
-  }
-  run.timeout = std::chrono::seconds(60);
-  return test::RunProcess(run);
-}
+using test::Command;
+using test::FileArg;
+using test::kWindowsBuild;
+using test::RunBuild;
 
 // The usage screens print the program name as it was started: a Linux path, or the Windows
 // path that Wine gives the program.
@@ -121,12 +99,6 @@ void ExpectSameFailure(const ProcessResult& linux_run, const ProcessResult& wind
 TEST(WindowsBuildUnderWine, FailuresGiveTheSameCodesAsTheLinuxBuild) {
   EmulatorProcess emulator(test::EmulatorBinary(), {}, {}, EmulatorProcess::Transport::kTcp);
   ASSERT_TRUE(emulator.Started());
-  const std::vector<std::vector<std::string>> pending_modes = {{"-m:diag", "-l"},
-                                                               {"-m:cfg", "-q:cfgparseresult"}};
-  for (const auto& args : pending_modes) {
-    ExpectSameFailure(RunBuild(false, args, emulator.Address()),
-                      RunBuild(true, args, emulator.Address()), "(0x80004001) : ");
-  }
   ExpectSameFailure(RunBuild(false, {"-m:daa", "-r"}, "bogus"),
                     RunBuild(true, {"-m:daa", "-r"}, "bogus"), "(0x80070057) : ");
   // A passcode cannot be read from a pipe: standard input is no console.
