@@ -6,7 +6,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <span>
 #include <string_view>
 
@@ -162,7 +161,7 @@ inline void SetFieldText(std::span<std::uint8_t> field, std::string_view text) {
     return;
   }
   const std::size_t n = std::min(text.size(), field.size() - 1);
-  std::memcpy(field.data(), text.data(), n);
+  std::ranges::copy(text.substr(0, n), field.begin());
   field[n] = 0;
 }
 
