@@ -52,7 +52,12 @@ constexpr MessageText kMessages[] = {
 }  // namespace
 
 std::optional<std::wstring> LookupMessageText(HRESULT code) {
-  const auto key = static_cast<std::uint32_t>(code);
+  auto key = static_cast<std::uint32_t>(code);
+  // A bare Windows error number, as a device may report it, has the text of its HRESULT form:
+  // the system's message table holds one text for both.
+  if (key > 0 && key <= 0xFFFFu) {
+    key |= 0x80070000u;
+  }
   for (const MessageText& message : kMessages) {
     if (message.code == key) {
       return std::wstring(message.text);

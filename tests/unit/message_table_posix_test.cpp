@@ -20,8 +20,14 @@ TEST(MessageTable, EveryCodeTheUtilityProducesHasATextEndingInALineEnd) {
     EXPECT_GT(text->size(), 2u) << std::hex << code;
     EXPECT_EQ(text->substr(text->size() - 2), L"\r\n") << std::hex << code;
   }
-  // Keyed by the whole code: a bare Windows error number is not a message number here.
-  EXPECT_FALSE(platform::LookupMessageText(2).has_value());
+  // A bare Windows error number, as a device may put it in a reply, reads as the system's
+  // table reads it: with the text of its HRESULT form.
+  EXPECT_EQ(platform::LookupMessageText(5),
+            platform::LookupMessageText(static_cast<HRESULT>(0x80070005u)));
+  EXPECT_EQ(platform::LookupMessageText(2),
+            platform::LookupMessageText(static_cast<HRESULT>(0x80070002u)));
+  EXPECT_FALSE(platform::LookupMessageText(0x1234).has_value());
+  EXPECT_FALSE(platform::LookupMessageText(0x00070002).has_value());
   EXPECT_EQ(*platform::LookupMessageText(kHrFileChanged),
             L"The file was changed by another program while it was being read.\r\n");
   EXPECT_EQ(*platform::LookupMessageText(static_cast<HRESULT>(0x80070002u)),
