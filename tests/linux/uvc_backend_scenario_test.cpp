@@ -18,6 +18,8 @@
 #include "model/firmware_model.h"
 #include "operations/handlers.h"
 #include "protocol/image_slots.h"
+#include "support/http_test_server.h"
+#include "support/net_image_lines.h"
 #include "support/recording_console.h"
 #include "support/temp_file.h"
 
@@ -67,6 +69,14 @@ class UvcBackendScenario {
     return HandleImageUpdateMode(options, device_);
   }
 
+  HRESULT UpdateFromNetwork(std::uint16_t port, const std::string& url) {
+    ModeOptions options;
+    options.ModeCode = kModeNetImage;
+    options.NetImage = {"127.0.0.1", port, url};
+    console.QueueHiddenLine(L"1234");
+    return HandleNetImageUpdateMode(options, device_);
+  }
+
   test::RecordingConsole console;
   test::ScriptedKernel& Kernel() { return *kernel_; }
   emu::FirmwareModel& Model() { return model_; }
@@ -98,6 +108,25 @@ TEST(UvcBackendScenario, AnImageArrivesWholeWhileTwoThreadsShareTheNode) {
   EXPECT_EQ(scenario.Upload(kConfigImageIndex, image), S_OK);
   EXPECT_EQ(scenario.Model().SlotContents(kConfigImageIndex), image);
   EXPECT_TRUE(scenario.console.Output().ends_with("Image Update completed.\r\n"));
+}
+
+// Polling must not wake the progress thread without a step result: it would print the last
+// stage again and let the next step go before the device accepted the one before.
+TEST(UvcBackendScenario, NetworkUpdatePrintsEachStageOnceThroughEventsAndThroughPolling) {
+  const auto image = test::PatternBytes(200000, 5);
+  test::HttpTestServer server(
+      {{"/manifest.txt", {'N', 'K', '.', 'B', 'I', 'N', ' ', 'n', 'k'}}, {"/nk", image}});
+  ASSERT_TRUE(server.Started());
+  for (const bool polling : {false, true}) {
+    UvcBackendScenario scenario(polling, {.net_update_pace = {.stage_delay_ms = 30}});
+    ASSERT_EQ(scenario.Open(), S_OK);
+    EXPECT_EQ(scenario.UpdateFromNetwork(server.Port(), "manifest.txt"), S_OK);
+    std::vector<int> percents;
+    EXPECT_EQ(test::WithoutProgress(scenario.console.Output(), "<back>", percents),
+              "\r\nEnter passcode:\r\n" + test::LinesUntilDownload() + test::LinesAfterDownload())
+        << "polling " << polling;
+    EXPECT_EQ(scenario.Model().SlotContents(kMainImageIndex), image);
+  }
 }
 
 TEST(UvcBackendScenario, ADeviceLeavingWhileTheReadWaitsEndsItAtOnce) {

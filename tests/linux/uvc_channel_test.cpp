@@ -3,15 +3,23 @@
 #include <gtest/gtest.h>
 #include <linux/usb/video.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "device/device_selection.h"
 #include "device/linux/uvc_channel.h"
 #include "linux/fake_sysfs.h"
 #include "linux/scripted_kernel.h"
+#include "protocol/opcodes.h"
+#include "protocol/status_packet.h"
 
 namespace hx {
 namespace {
@@ -226,8 +234,84 @@ TEST_F(UvcChannelTest, ForcedPollingAsksTheDriverForNothing) {
   AddHx7300();
   ASSERT_EQ(Channel({.force_polling = true}).Open(event_), S_OK);
   EXPECT_EQ(channel_->StatusMode(), Mode::kTimer);
-  EXPECT_EQ(kernel_->Calls().back(), "flock 3 exclusive nonblocking");
+  for (const std::string& call : kernel_->Calls()) {
+    EXPECT_FALSE(call.starts_with("map") || call.starts_with("subscribe")) << call;
+  }
   EXPECT_EQ(debug_.back(), "/dev/video0: status polled, as HX7300_LINUX_POLL asks");
+}
+
+// Polling stands in for the interrupt: a signal only for a status that lists a reply or
+// carries a device message, the packet the tick read handed to the loop's next status read,
+// and the signal taken back once the loop has read by itself every reply the tick found.
+TEST_F(UvcChannelTest, PolledStatusSignalsOnlyForWaitingRepliesAndDeviceMessages) {
+  AddHx7300();
+  std::mutex mutex;
+  std::vector<std::uint8_t> waiting;  // opcodes whose replies the device holds
+  std::optional<XuPacket> message;    // shown by the next status read only
+  kernel_->OnTransfer([&](std::uint8_t selector, std::uint8_t, std::span<std::uint8_t> data) {
+    std::lock_guard lock(mutex);
+    XuPacket packet;
+    if (selector != kStatusSelector) {
+      std::erase(waiting, static_cast<std::uint8_t>(selector - 1));
+      packet.SetOpcode(static_cast<std::uint8_t>(selector - 1));
+    } else if (message) {
+      packet = *std::exchange(message, std::nullopt);
+    } else {
+      packet = XuStatusPacket::Build(waiting);
+    }
+    std::ranges::copy(packet.Bytes(), data.begin());
+    return 0;
+  });
+  const auto device_holds = [&](std::vector<std::uint8_t> opcodes) {
+    std::lock_guard lock(mutex);
+    waiting = std::move(opcodes);
+  };
+  const auto signalled = [&](std::uint32_t ms) {
+    return event_.Wait(ms).outcome == WaitOutcome::kSignalled;
+  };
+  ASSERT_EQ(Channel({.force_polling = true}).Open(event_), S_OK);
+  XuPacket status;
+  EXPECT_FALSE(signalled(150));
+
+  device_holds({4});
+  ASSERT_TRUE(signalled(2000));
+  ASSERT_EQ(channel_->Get(kStatusSelector, status.Bytes()), S_OK);
+  EXPECT_EQ(status.Byte(0), 1);
+  EXPECT_EQ(status.Byte(4), 4);
+  // Ticks go on while the loop reads: one finds the reply still waiting and signals for it,
+  // but the loop reads it through the status it already has.
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  XuPacket reply;
+  ASSERT_EQ(channel_->Get(5, reply.Bytes()), S_OK);
+  EXPECT_FALSE(signalled(150));
+  ASSERT_EQ(channel_->Get(kStatusSelector, status.Bytes()), S_OK);
+  EXPECT_EQ(status.Byte(0), 0);
+
+  // Of two replies, the one read leaves the other announced.
+  device_holds({4, 12});
+  ASSERT_TRUE(signalled(2000));
+  ASSERT_EQ(channel_->Get(5, reply.Bytes()), S_OK);
+  ASSERT_EQ(channel_->Get(kStatusSelector, status.Bytes()), S_OK);
+  EXPECT_EQ(status.Byte(0), 1);
+  EXPECT_EQ(status.Byte(4), 12);
+  ASSERT_EQ(channel_->Get(13, reply.Bytes()), S_OK);
+
+  XuPacket shown_once;
+  shown_once.SetByte(4, kDeviceMessageText);
+  shown_once.SetByte(5, 'X');
+  {
+    std::lock_guard lock(mutex);
+    message = shown_once;
+  }
+  ASSERT_TRUE(signalled(2000));
+  ASSERT_EQ(channel_->Get(kStatusSelector, status.Bytes()), S_OK);
+  EXPECT_TRUE(std::ranges::equal(status.Bytes(), shown_once.Bytes()));
+
+  // A status that cannot be read signals once, so that the loop meets the failure itself.
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  kernel_->FailNextQueries({EIO, EIO, EIO, EIO});
+  EXPECT_TRUE(signalled(2000));
+  EXPECT_FALSE(signalled(200));
 }
 
 TEST_F(UvcChannelTest, AClosedOrHalfOpenedChannelRefusesTransfersAndHoldsNothing) {

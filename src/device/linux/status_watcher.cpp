@@ -10,15 +10,18 @@
 namespace hx::uvc {
 
 HRESULT StatusWatcher::Start(Mode mode, int node_fd, CAutoResetEvent& event,
-                             std::chrono::milliseconds interval) {
+                             std::chrono::milliseconds interval, std::function<void()> tick) {
   const int wakeup = kernel_.OpenWakeup();
   if (wakeup < 0) {
     return ResultFromErrno(-wakeup);
   }
   wakeup_fd_ = wakeup;
   const int interval_ms = static_cast<int>(interval.count());
-  thread_ = std::thread([this, mode, wakeup, node_fd, &event, interval_ms] {
-    Run(mode, wakeup, node_fd, event, interval_ms);
+  if (!tick) {
+    tick = [&event] { event.Set(); };
+  }
+  thread_ = std::thread([this, mode, wakeup, node_fd, &event, interval_ms, tick = std::move(tick)] {
+    Run(mode, wakeup, node_fd, event, interval_ms, tick);
   });
   return S_OK;
 }
@@ -52,7 +55,7 @@ bool StatusWatcher::DrainEvents(int node_fd) {
 }
 
 void StatusWatcher::Run(Mode mode, int wakeup_fd, int node_fd, CAutoResetEvent& event,
-                        int interval_ms) {
+                        int interval_ms, const std::function<void()>& tick) {
   bool timer = mode == Mode::kTimer;
   for (;;) {
     std::array<pollfd, 2> fds{{{wakeup_fd, POLLIN, 0}, {node_fd, POLLPRI, 0}}};
@@ -74,7 +77,7 @@ void StatusWatcher::Run(Mode mode, int wakeup_fd, int node_fd, CAutoResetEvent& 
       return;
     }
     if (timer) {
-      event.Set();
+      tick();
       continue;
     }
     if ((fds[1].revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {

@@ -11,12 +11,15 @@
 #include <cstdio>
 #include <cstring>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "console/secure_wipe.h"
 #include "device/linux/uvc_discovery.h"
 #include "device/linux/uvc_errors.h"
 #include "device/uvc_descriptors.h"
 #include "protocol/opcodes.h"
+#include "protocol/status_packet.h"
 
 namespace hx::uvc {
 namespace {
@@ -168,7 +171,9 @@ HRESULT UvcChannel::ArmStatusEvents(CAutoResetEvent& status_event) {
       status_mode_ = StatusWatcher::Mode::kControlEvents;
     }
   }
-  return watcher_.Start(status_mode_, fd_, status_event, options_.polling_interval);
+  status_event_ = &status_event;
+  return watcher_.Start(status_mode_, fd_, status_event, options_.polling_interval,
+                        [this] { PollStatus(); });
 }
 
 HRESULT UvcChannel::Open(CAutoResetEvent& status_event) {
@@ -235,16 +240,83 @@ HRESULT UvcChannel::Set(std::uint8_t selector, XuConstBytes packet) {
   return hr;
 }
 
-HRESULT UvcChannel::Get(std::uint8_t selector, XuBytes packet) {
-  if (fd_ < 0) {
-    return kHrDeviceNotReady;
-  }
+HRESULT UvcChannel::Read(std::uint8_t selector, XuBytes packet) {
   const HRESULT hr = CheckLength(selector);
   return FAILED(hr) ? hr : Query(selector, UVC_GET_CUR, packet);
 }
 
+HRESULT UvcChannel::Get(std::uint8_t selector, XuBytes packet) {
+  if (fd_ < 0) {
+    return kHrDeviceNotReady;
+  }
+  std::lock_guard lock(polled_mutex_);
+  if (selector == kStatusSelector && polled_status_) {
+    std::ranges::copy(polled_status_->Bytes(), packet.begin());
+    polled_status_.reset();
+    return S_OK;
+  }
+  const HRESULT hr = Read(selector, packet);
+  if (SUCCEEDED(hr) && selector != kStatusSelector && polled_status_) {
+    ForgetListed(static_cast<std::uint8_t>(selector - 1));
+  }
+  return hr;
+}
+
+// A tick stands in for the status interrupt, which is raised when a reply is queued: it
+// signals only when the status lists a reply or carries a device message. A signal for an
+// empty status would not just cost a read: the network update takes an empty status as its
+// last step once more. The packet is kept for the loop's next status read, so that a device
+// message that the device shows once is not lost to the tick's read.
+void UvcChannel::PollStatus() {
+  std::lock_guard lock(polled_mutex_);
+  if (polled_status_) {
+    return;  // the loop has yet to read what the last tick found
+  }
+  XuPacket status;
+  if (FAILED(Read(kStatusSelector, status.Bytes()))) {
+    // One signal lets a waiting loop meet the failure with its own read; more would only
+    // repeat it every tick.
+    if (!std::exchange(poll_failed_, true)) {
+      status_event_->Set();
+    }
+    return;
+  }
+  poll_failed_ = false;
+  const XuStatusPacket view(status);
+  if (view.Count() == 0 && !view.IsDeviceMessage()) {
+    return;
+  }
+  polled_status_ = status;
+  status_event_->Set();
+}
+
+// The loop has read a reply while a tick's status waits to be read: the loop may have come to
+// that reply through a status of its own. Once every reply the tick found has been read, its
+// signal is taken back, or it would wake the loop to a status with nothing listed.
+void UvcChannel::ForgetListed(std::uint8_t opcode) {
+  const XuStatusPacket status(*polled_status_);
+  if (status.IsDeviceMessage()) {
+    return;
+  }
+  std::vector<std::uint8_t> left(status.Entries().begin(), status.Entries().end());
+  const auto read = std::ranges::find(left, opcode);
+  if (read == left.end()) {
+    return;
+  }
+  left.erase(read);
+  if (!left.empty()) {
+    polled_status_ = XuStatusPacket::Build(left);
+    return;
+  }
+  polled_status_.reset();
+  // Only the loop's own thread reads replies and waits, so this cannot take a signal from it.
+  status_event_->Wait(0);
+}
+
 void UvcChannel::Close() {
   watcher_.Stop();
+  polled_status_.reset();
+  poll_failed_ = false;
   if (fd_ >= 0) {
     // Closing drops the lock and the event subscription with the descriptor.
     kernel_->Close(fd_);

@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 
 #include "device/channel.h"
@@ -60,6 +62,9 @@ class UvcChannel final : public XuChannel {
   HRESULT ArmStatusEvents(CAutoResetEvent& status_event);
   HRESULT Query(std::uint8_t selector, std::uint8_t query, std::span<std::uint8_t> data);
   HRESULT CheckLength(std::uint8_t selector);
+  HRESULT Read(std::uint8_t selector, XuBytes packet);
+  void PollStatus();
+  void ForgetListed(std::uint8_t opcode);
   int RetryInterrupted(unsigned long request, void* argument);
 
   std::shared_ptr<KernelCalls> kernel_;
@@ -70,6 +75,12 @@ class UvcChannel final : public XuChannel {
   int fd_ = -1;
   std::uint8_t unit_id_ = 0;
   std::array<std::atomic<bool>, 256> length_checked_{};
+  CAutoResetEvent* status_event_ = nullptr;
+  // Where the status is polled: what the last tick found waiting, kept for the loop's next
+  // status read. Ticks and the loop's reads take turns under the mutex.
+  std::mutex polled_mutex_;
+  std::optional<XuPacket> polled_status_;
+  bool poll_failed_ = false;
 };
 
 }  // namespace hx::uvc
