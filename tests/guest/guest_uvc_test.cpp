@@ -2,7 +2,8 @@
 // against two virtual HX7300s attached through vhci-hcd and carried by the real uvcvideo
 // driver. /dev/video0 and /dev/video1 are the first device's capture and metadata nodes;
 // /dev/video2 is the capture node of the second, which answers no transfer at all. The host
-// compares the image slots afterwards with the files uploaded from /data.
+// compares the image slots afterwards with the files uploaded from /data, which the network
+// update also downloads from the host's HTTP server.
 
 #include <gtest/gtest.h>
 
@@ -17,6 +18,7 @@
 #include "device/linux/uvc_channel.h"
 #include "protocol/opcodes.h"
 #include "support/daa_reply.h"
+#include "support/net_image_lines.h"
 #include "support/process_runner.h"
 #include "support/programs.h"
 #include "support/pty_session.h"
@@ -177,6 +179,28 @@ TEST(RealDriver, MainImageUploadedWithItsSignature) {
       << output;
   EXPECT_NE(output.find("Block 0008/0008 sent...\r\n"), std::string::npos) << output;
   EXPECT_TRUE(output.ends_with("Image Update completed.\r\n")) << output;
+}
+
+// Each stage reply comes with its own interrupt; polling must neither miss one nor make one up
+// (a made-up one would print the last stage again and send the next step too early).
+TEST(RealDriver, NetworkUpdateShowsEachStageOnceWhicheverWayTheInterruptArrives) {
+  const char* port = std::getenv("HX7300_GUEST_HTTP_PORT");
+  ASSERT_NE(port, nullptr);
+  for (const char* polling : {"0", "1"}) {
+    test::PtySession session(
+        {Utility(), "-m:netimg", "-s:127.0.0.1", std::string("-p:") + port, "-u:manifest.txt"},
+        {{"HX7300_LINUX_POLL", polling}});
+    ASSERT_TRUE(session.WaitForOutput("\r\nEnter passcode:"));
+    EXPECT_TRUE(session.WaitForEcho(false));
+    session.Type("1234\r");
+    EXPECT_EQ(session.Finish(std::chrono::seconds(60)), 0);
+    std::vector<int> percents;
+    EXPECT_EQ(test::WithoutProgress(session.Output(), "\x1b[1A\r", percents),
+              "\r\nEnter passcode:\r\n" + test::LinesUntilDownload() + test::LinesAfterDownload())
+        << "HX7300_LINUX_POLL=" << polling;
+    ASSERT_FALSE(percents.empty());
+    EXPECT_EQ(percents.back(), 100);
+  }
 }
 
 TEST(RealDriver, NodesThatAreNotAnHx7300CaptureNodeAreRefused) {

@@ -13,9 +13,9 @@ mode="${2:-test}"
 started=$SECONDS
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/hx7300-guest.XXXXXX")"
-emulators=()
+servers=()
 cleanup() {
-  for pid in "${emulators[@]}"; do
+  for pid in "${servers[@]}"; do
     kill "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
   done
@@ -30,7 +30,7 @@ start_emulator() {
   local log="$work/$1.log"
   shift
   "$build/hx7300-emulator" --listen usbip:127.0.0.1:0 "$@" >"$log" 2>&1 &
-  emulators+=($!)
+  servers+=($!)
   for _ in $(seq 200); do
     port="$(sed -n 's/^hx7300-emulator listening on usbip:127\.0\.0\.1:\([0-9]*\)$/\1/p' "$log")"
     [ -n "$port" ] && return
@@ -50,6 +50,25 @@ silent_port="$port"
 head -c 3000 /dev/urandom >"$work/data/config.xml"
 head -c 30000 /dev/urandom >"$work/data/nk.bin"
 head -c 700 /dev/urandom >"$work/data/nk.cat"
+# The network update downloads nk.bin and nk.cat from an HTTP server on the host, as the
+# device would from the room's image server; the slots compared below must hold them whole.
+mkdir -p "$work/www"
+cp "$work/data/nk.bin" "$work/data/nk.cat" "$work/www/"
+printf 'NK.BIN nk.bin\nSIG.CAT nk.cat\n' >"$work/www/manifest.txt"
+python3 -u -m http.server --bind 127.0.0.1 --directory "$work/www" 0 >"$work/http.log" 2>&1 &
+servers+=($!)
+http_port=""
+for _ in $(seq 200); do
+  http_port="$(sed -n 's/^Serving HTTP on 127\.0\.0\.1 port \([0-9]*\) .*/\1/p' "$work/http.log")"
+  [ -n "$http_port" ] && break
+  sleep 0.05
+done
+if [ -z "$http_port" ]; then
+  echo "run-guest.sh: the HTTP server did not start:" >&2
+  cat "$work/http.log" >&2
+  exit 1
+fi
+
 programs=("$build/hx7300" "$build/guest/usbip_attach")
 case "$mode" in
   test) programs+=("$build/guest/hx7300_guest_tests") ;;
@@ -63,7 +82,7 @@ set +e
 timeout 170 qemu-system-x86_64 -accel tcg -m 512 -smp 1 -no-reboot \
   -display none -monitor none -serial stdio \
   -kernel "$(echo "$kernel_dir"/boot/vmlinuz-*)" -initrd "$work/initramfs.cpio" \
-  -append "console=ttyS0 quiet panic=-1 hx7300.ports=$healthy_port,$silent_port hx7300.run=$mode" \
+  -append "console=ttyS0 quiet panic=-1 hx7300.ports=$healthy_port,$silent_port hx7300.http=$http_port hx7300.run=$mode" \
   -netdev user,id=net0 -device virtio-net-pci,netdev=net0 </dev/null | tee "$work/guest.log"
 set -e
 
