@@ -192,12 +192,10 @@ TEST(ResolveDeviceTime, FieldsAreReadAtTheirPositionsAndNeverPastTheValuesEnd) {
       {L"2009-05-12L13:45:0", {2009, 5, 0, 12, 13, 45, 0, 0}},
       // Each field runs to its first character that is not a digit, whatever stands there.
       {L"2009-05-12L13:45:00 and more", {2009, 5, 0, 12, 13, 45, 0, 0}},
-      {L"2009105-12L1345:00", {43025, 5, 0, 12, 1345, 5, 0, 0}},
-      // Leading blanks are skipped and a sign is taken; the record keeps the low 16 bits of
-      // a number held at the limits of 32 bits.
+      {L"2009-05-12L1345:00", {2009, 5, 0, 12, 1345, 5, 0, 0}},
+      // Leading blanks are skipped and a sign is taken; the record keeps the low 16 bits.
       {L"2009- 5-+2L-1  4  9", {2009, 5, 0, 2, 0xFFFF, 4, 9, 0}},
-      {L"2009-05-12L4294967296", {2009, 5, 0, 12, 0xFFFF, 52096, 7296, 0}},
-      {L"9999999999L", {0xFFFF, 34463, 0, 99, 0, 0, 0, 0}},
+      {L"2009-05-12L65535", {2009, 5, 0, 12, 65535, 35, 0, 0}},
   };
   for (const auto& c : cases) {
     FakePcTime pc;
@@ -207,6 +205,18 @@ TEST(ResolveDeviceTime, FieldsAreReadAtTheirPositionsAndNeverPastTheValuesEnd) {
     const std::wstring value(c.value);
     EXPECT_EQ(ResolveDeviceTime(pc, value.c_str(), utc, local), S_OK);
     EXPECT_EQ(local, c.local) << value;
+  }
+}
+
+TEST(ResolveDeviceTime, FieldsWhoseDigitsExceed16BitsAreRefusedNotWrapped) {
+  // 67560 would wrap to 2024 and set the device to a date nobody gave.
+  for (const wchar_t* value : {L"67560+1-01L12:00:00", L"2009105-12L1345:00", L"2009-05-12L65536",
+                               L"2009-05-12L-65536", L"2009-05-12L4294967296", L"9999999999U"}) {
+    FakePcTime pc;
+    SYSTEMTIME utc{};
+    SYSTEMTIME local{};
+    EXPECT_EQ(ResolveDeviceTime(pc, value, utc, local), kHrTimeFieldTooLarge) << value;
+    EXPECT_TRUE(pc.converted.empty()) << value;
   }
 }
 

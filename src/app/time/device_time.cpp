@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <limits>
+#include <optional>
 #include <string_view>
 
 #include "app/option_token.h"
@@ -18,16 +18,17 @@ constexpr std::size_t kZoneLetterAt = 10;
 constexpr std::size_t kHourAt = 11;
 constexpr std::size_t kMinuteAt = 14;
 constexpr std::size_t kSecondAt = 17;
+constexpr std::uint32_t kMaxFieldDigits = 65535;
 
 bool IsBlank(wchar_t ch) {
   return ch == L' ' || (ch >= L'\t' && ch <= L'\r');
 }
 
 // The C library's decimal conversion of the text from position at: leading blanks skipped, an
-// optional sign, digits up to the first other character, the result held at the limits of a
-// 32-bit integer. Nothing beyond the value's end is read; no text reads as 0. The record keeps
-// the low 16 bits, as a time record's field does.
-WORD ReadField(std::wstring_view value, std::size_t at) {
+// optional sign, digits up to the first other character. Nothing beyond the value's end is
+// read; no text reads as 0. The record keeps the low 16 bits, as a time record's field does,
+// but digits above 65535 are refused rather than wrapped into another, valid date.
+std::optional<WORD> ReadField(std::wstring_view value, std::size_t at) {
   std::size_t i = at;
   while (i < value.size() && IsBlank(value[i])) {
     ++i;
@@ -37,23 +38,32 @@ WORD ReadField(std::wstring_view value, std::size_t at) {
     negative = value[i] == L'-';
     ++i;
   }
-  constexpr std::int64_t kLimit = std::numeric_limits<std::int32_t>::max();
-  std::int64_t magnitude = 0;
+  std::uint32_t magnitude = 0;
   for (; i < value.size() && value[i] >= L'0' && value[i] <= L'9'; ++i) {
-    magnitude = std::min<std::int64_t>(magnitude * 10 + (value[i] - L'0'), kLimit + 1);
+    magnitude = magnitude * 10 + static_cast<std::uint32_t>(value[i] - L'0');
+    if (magnitude > kMaxFieldDigits) {
+      return std::nullopt;
+    }
   }
-  const std::int64_t number = negative ? -magnitude : std::min(magnitude, kLimit);
-  return static_cast<WORD>(static_cast<std::uint64_t>(number) & 0xFFFFu);
+  return static_cast<WORD>(negative ? 0x10000u - magnitude : magnitude);
 }
 
-void FillGivenTime(std::wstring_view value, SYSTEMTIME& target) {
-  target.wYear = ReadField(value, kYearAt);
-  target.wMonth = ReadField(value, kMonthAt);
-  target.wDay = ReadField(value, kDayAt);
-  target.wHour = ReadField(value, kHourAt);
-  target.wMinute = ReadField(value, kMinuteAt);
-  target.wSecond = ReadField(value, kSecondAt);
+HRESULT FillGivenTime(std::wstring_view value, SYSTEMTIME& target) {
+  const std::optional<WORD> fields[] = {
+      ReadField(value, kYearAt), ReadField(value, kMonthAt),  ReadField(value, kDayAt),
+      ReadField(value, kHourAt), ReadField(value, kMinuteAt), ReadField(value, kSecondAt),
+  };
+  if (std::ranges::any_of(fields, [](const std::optional<WORD>& field) { return !field; })) {
+    return kHrTimeFieldTooLarge;
+  }
+  target.wYear = *fields[0];
+  target.wMonth = *fields[1];
+  target.wDay = *fields[2];
+  target.wHour = *fields[3];
+  target.wMinute = *fields[4];
+  target.wSecond = *fields[5];
   target.wMilliseconds = 0;
+  return S_OK;
 }
 
 }  // namespace
@@ -77,12 +87,12 @@ HRESULT ResolveDeviceTime(platform::PcTime& pc, const wchar_t* value, SYSTEMTIME
   }
   const wchar_t letter = text.size() > kZoneLetterAt ? text[kZoneLetterAt] : L'\0';
   if (letter == L'L') {
-    FillGivenTime(text, local);
-    return zone->LocalToUtc(local, utc);
+    const HRESULT filled = FillGivenTime(text, local);
+    return FAILED(filled) ? filled : zone->LocalToUtc(local, utc);
   }
   if (letter == L'U') {
-    FillGivenTime(text, utc);
-    return zone->UtcToLocal(utc, local);
+    const HRESULT filled = FillGivenTime(text, utc);
+    return FAILED(filled) ? filled : zone->UtcToLocal(utc, local);
   }
   return E_INVALIDARG;
 }
