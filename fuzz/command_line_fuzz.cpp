@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/mode_dispatch.h"
+#include "protocol/net_image_steps.h"
 
 namespace {
 
@@ -67,6 +68,9 @@ void CheckAccepted(const hx::ModeOptions& options, const std::vector<const wchar
       return;
     case hx::kModeNetImage:
       Check(options.NetImage.ServerName.has_value() && options.NetImage.UpdateUrl.has_value());
+      // A text the device's field cannot hold whole is refused, never cut.
+      Check(options.NetImage.ServerName->size() <= hx::kNetImageMaxTextLength &&
+            options.NetImage.UpdateUrl->size() <= hx::kNetImageMaxTextLength);
       Check(options.NetImage.ServerPort != 0);
       return;
     case hx::kModeConfig:
@@ -97,7 +101,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   hx::ModeOptions options{};
   options.ModeCode = hx::kModeNone;
   g_screens_shown = 0;
-  const HRESULT hr = hx::ParseModeArguments(arguments, options, CountUsage);
+  hx::CommandLineRefusal refusal;
+  const HRESULT hr = hx::ParseModeArguments(arguments, options, CountUsage, refusal);
   const bool help_asked =
       arguments.size() > 2 && LowerAscii(storage[2]) == L"-help" && storage[1].starts_with(L"-m:");
   if (hr == S_FALSE) {
@@ -107,6 +112,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Check(g_screens_shown == 0);
   if (hr == S_OK) {
     CheckAccepted(options, arguments);
+  } else {
+    // Every refused command line says why on standard error.
+    Check(refusal.HasReason());
   }
   return 0;
 }

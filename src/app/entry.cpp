@@ -39,7 +39,9 @@ HRESULT RunEntry(std::span<const wchar_t* const> arguments) {
   // Lives for the whole run: the handler reads it, and the netimg texts are held in it.
   ModeOptions options{};
   options.ModeCode = kModeNone;
-  if (FAILED(ParseModeArguments(arguments, options, ShowUsageAndExit))) {
+  CommandLineRefusal refusal;
+  if (FAILED(ParseModeArguments(arguments, options, ShowUsageAndExit, refusal))) {
+    Console().WriteErrorLine(refusal.Line());
     PrintUsage(ProgramName(arguments));
   }
   const HRESULT hr = device.Initialize();

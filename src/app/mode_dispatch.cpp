@@ -8,7 +8,8 @@
 namespace hx {
 namespace {
 
-using OptionParser = HRESULT (*)(ArgumentVector arguments, ModeOptions& options);
+using OptionParser = HRESULT (*)(ArgumentVector arguments, ModeOptions& options,
+                                 CommandLineRefusal& refusal);
 
 struct ModeEntry {
   std::wstring_view keyword;
@@ -46,25 +47,27 @@ const wchar_t* ProgramName(ArgumentVector arguments) {
   return arguments.empty() || arguments[0] == nullptr ? L"" : arguments[0];
 }
 
-HRESULT ParseModeArguments(ArgumentVector arguments, ModeOptions& options, UsageSink show_usage) {
+HRESULT ParseModeArguments(ArgumentVector arguments, ModeOptions& options, UsageSink show_usage,
+                           CommandLineRefusal& refusal) {
   if (arguments.size() < 2) {
-    return E_INVALIDARG;
+    return refusal.Refuse({}, L"the mode is missing (-m:<mode>)");
   }
   const std::wstring_view mode_argument = TextOf(arguments[1]);
   if (!mode_argument.starts_with(kModePrefix)) {
-    return E_INVALIDARG;
+    return refusal.Refuse(mode_argument, L"the first argument must be the mode, -m:<mode>");
   }
   const ModeEntry* mode = FindMode(mode_argument.substr(kModePrefix.size()));
   options.ModeCode = mode != nullptr ? mode->mode_code : kModeNone;
   if (mode == nullptr) {
-    return E_INVALIDARG;
+    return refusal.Refuse(mode_argument,
+                          L"unknown mode; the modes are img, diag, netimg, cfg and daa");
   }
   // Only the second argument is looked at for "-help"; further back it is an ordinary token.
   if (arguments.size() > 2 && EqualsIgnoreCase(TextOf(arguments[2]), L"-help")) {
     show_usage(mode->screen, ProgramName(arguments));
     return S_FALSE;
   }
-  return mode->parse(arguments, options);
+  return mode->parse(arguments, options, refusal);
 }
 
 }  // namespace hx

@@ -19,8 +19,10 @@ const wchar_t* ProgramName(ArgumentVector arguments);
 /// Selects the mode into options.ModeCode (-1 when the keyword is unknown) and runs its parser.
 /// Returns S_OK when the mode's parser accepted the command line and E_INVALIDARG (or the
 /// parser's failure) when the command line is refused, for which the entry shows the main
-/// screen. For a known mode with "-help" as second argument it shows that mode's screen
-/// through show_usage, which does not return in the program; S_FALSE when it does.
-HRESULT ParseModeArguments(ArgumentVector arguments, ModeOptions& options, UsageSink show_usage);
+/// screen; refusal then says why. For a known mode with "-help" as second argument it shows
+/// that mode's screen through show_usage, which does not return in the program; S_FALSE when
+/// it does.
+HRESULT ParseModeArguments(ArgumentVector arguments, ModeOptions& options, UsageSink show_usage,
+                           CommandLineRefusal& refusal);
 
 }  // namespace hx

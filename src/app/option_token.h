@@ -44,6 +44,8 @@ class OptionToken {
   /// Only meaningful when HasValue() holds.
   const wchar_t* Value() const { return text_.data() + 3; }
   std::wstring_view ValueView() const { return text_.substr(3); }
+  /// The whole token, as typed.
+  std::wstring_view Text() const { return text_; }
 
  private:
   std::wstring_view text_;

@@ -1,3 +1,4 @@
+#include "app/command_line_refusal.h"
 #include "app/option_parsers.h"
 #include "app/option_token.h"
 #include "protocol/opcodes.h"
@@ -6,32 +7,39 @@ namespace hx {
 namespace {
 
 /// Takes "-l" or "-l:flush" (the value in any case) and nothing else.
-bool ApplyDiagToken(const OptionToken& token, DiagOptions& diag) {
+HRESULT ApplyDiagToken(const OptionToken& token, DiagOptions& diag, CommandLineRefusal& refusal) {
   if (token.Letter() != L'l') {
-    return false;
+    return refusal.RefuseUnknown(token);
   }
   const bool flush = token.HasValue() && EqualsIgnoreCase(token.ValueView(), L"flush");
   if (!flush && !token.IsBare()) {
-    return false;
+    return refusal.Refuse(token.Text(), L"the log upload is -l, or -l:flush to flush it");
   }
   // Every "-l" starts afresh, so the last one decides whether the log is flushed.
   diag.DiagOpcode = XU_OPCODE_DIAG_UPLOAD_CELOG;
   diag.FlushLog = flush ? 1 : 0;
-  return true;
+  return S_OK;
 }
 
 }  // namespace
 
-HRESULT ParseDiagOptions(ArgumentVector arguments, ModeOptions& options) {
+HRESULT ParseDiagOptions(ArgumentVector arguments, ModeOptions& options,
+                         CommandLineRefusal& refusal) {
   if (options.ModeCode != kModeDiag) {
     return E_INVALIDARG;
   }
   DiagOptions& diag = options.Diag;
   diag.FlushLog = 0;
-  const bool tokens_accepted = EveryOptionToken(
-      arguments, [&diag](const OptionToken& token) { return ApplyDiagToken(token, diag); });
-  const bool requested = diag.DiagOpcode == XU_OPCODE_DIAG_UPLOAD_CELOG;
-  return tokens_accepted && requested ? S_OK : E_INVALIDARG;
+  const bool tokens_accepted = EveryOptionToken(arguments, [&](const OptionToken& token) {
+    return SUCCEEDED(ApplyDiagToken(token, diag, refusal));
+  });
+  if (!tokens_accepted) {
+    return E_INVALIDARG;
+  }
+  if (diag.DiagOpcode != XU_OPCODE_DIAG_UPLOAD_CELOG) {
+    return refusal.Refuse({}, L"the log upload is missing (-l or -l:flush)");
+  }
+  return S_OK;
 }
 
 }  // namespace hx

@@ -1,6 +1,7 @@
 #include <array>
 #include <string_view>
 
+#include "app/command_line_refusal.h"
 #include "app/option_parsers.h"
 #include "app/option_token.h"
 
@@ -20,42 +21,65 @@ constexpr std::array<ImageKeyword, 5> kImageKeywords = {{
     {L"qvconfig", 4},
 }};
 
-/// Sets ImageIndex from the value of "-i:"; false for a value outside the keywords.
-bool ApplyImageIndex(std::wstring_view value, ImageOptions& image) {
+/// Sets ImageIndex from the value of "-i:"; refused for a value outside the keywords.
+HRESULT ApplyImageIndex(const OptionToken& token, ImageOptions& image,
+                        CommandLineRefusal& refusal) {
   for (const ImageKeyword& entry : kImageKeywords) {
-    if (EqualsIgnoreCase(value, entry.keyword)) {
+    if (EqualsIgnoreCase(token.ValueView(), entry.keyword)) {
       image.ImageIndex = entry.index;
-      return true;
+      return S_OK;
     }
   }
-  return false;
+  return refusal.Refuse(token.Text(),
+                        L"unknown image; the images are nk, eboot, cpueboot, config and qvconfig");
 }
 
-bool ApplyImageToken(const OptionToken& token, ImageOptions& image) {
+bool IsValueLetter(wchar_t letter) {
+  return letter == L'f' || letter == L'i' || letter == L's';
+}
+
+HRESULT ApplyImageToken(const OptionToken& token, ImageOptions& image,
+                        CommandLineRefusal& refusal) {
   // "-r" is taken whatever follows its letter, and changes nothing.
   if (token.Letter() == L'r') {
-    return true;
+    return S_OK;
+  }
+  if (!IsValueLetter(token.Letter())) {
+    return refusal.RefuseUnknown(token);
   }
   if (!token.HasValue()) {
-    return false;
+    return refusal.RefuseWithoutValue(token);
   }
   switch (token.Letter()) {
     case L'f':
       image.ImageFile = token.Value();
-      return true;
+      return S_OK;
     case L'i':
-      return ApplyImageIndex(token.ValueView(), image);
-    case L's':
-      image.SignatureFile = token.Value();
-      return true;
+      return ApplyImageIndex(token, image, refusal);
     default:
-      return false;
+      image.SignatureFile = token.Value();
+      return S_OK;
   }
+}
+
+/// What the command line still lacks once every token is taken; S_OK when nothing.
+HRESULT CheckComplete(const ImageOptions& image, CommandLineRefusal& refusal) {
+  if (image.ImageIndex == -1) {
+    return refusal.Refuse({}, L"the image to update is missing (-i:<image>)");
+  }
+  if (image.ImageFile == nullptr) {
+    return refusal.Refuse({}, L"the image file is missing (-f:<file>)");
+  }
+  if (image.SignatureFile == nullptr && ImageNeedsSignature(image)) {
+    return refusal.Refuse({}, L"nk, eboot and cpueboot need their signature file (-s:<catfile>)");
+  }
+  return S_OK;
 }
 
 }  // namespace
 
-HRESULT ParseImageOptions(ArgumentVector arguments, ModeOptions& options) {
+HRESULT ParseImageOptions(ArgumentVector arguments, ModeOptions& options,
+                          CommandLineRefusal& refusal) {
   if (options.ModeCode != kModeImage) {
     return E_INVALIDARG;
   }
@@ -63,11 +87,10 @@ HRESULT ParseImageOptions(ArgumentVector arguments, ModeOptions& options) {
   image.ImageIndex = -1;
   image.ImageFile = nullptr;
   image.SignatureFile = nullptr;
-  const bool tokens_accepted = EveryOptionToken(
-      arguments, [&image](const OptionToken& token) { return ApplyImageToken(token, image); });
-  const bool complete = tokens_accepted && image.ImageIndex != -1 && image.ImageFile != nullptr &&
-                        (image.SignatureFile != nullptr || !ImageNeedsSignature(image));
-  return complete ? S_OK : E_INVALIDARG;
+  const bool tokens_accepted = EveryOptionToken(arguments, [&](const OptionToken& token) {
+    return SUCCEEDED(ApplyImageToken(token, image, refusal));
+  });
+  return tokens_accepted ? CheckComplete(image, refusal) : E_INVALIDARG;
 }
 
 }  // namespace hx

@@ -23,6 +23,11 @@ class ConsoleIo {
   /// simply follow one another.
   virtual void WriteNarrowInPlace(std::string_view line) = 0;
 
+  /// Writes one line of wide text, with the platform's line end, to standard error: a note for
+  /// whoever runs the program that is not part of its output. A failure to write it is no
+  /// failure of the run.
+  virtual void WriteErrorLine(std::wstring_view text) = 0;
+
   /// Reads one character from standard input; -1 at the end of input. A carriage return
   /// directly before a line feed is dropped, as a text-mode stream does.
   virtual int ReadChar() = 0;

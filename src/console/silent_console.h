@@ -11,6 +11,7 @@ class SilentConsole final : public ConsoleIo {
   void WriteWide(std::wstring_view) override {}
   void WriteNarrow(std::string_view) override {}
   void WriteNarrowInPlace(std::string_view) override {}
+  void WriteErrorLine(std::wstring_view) override {}
   HRESULT OutputFailure() const override { return S_OK; }
   int ReadChar() override { return -1; }
   HRESULT ReadHiddenLine(std::wstring_view, std::span<wchar_t>, std::size_t& count) override {

@@ -121,6 +121,10 @@ class PosixConsole final : public ConsoleIo {
 
   HRESULT OutputFailure() const override { return output_failure_.load(); }
 
+  void WriteErrorLine(std::wstring_view text) override {
+    WriteAllToDescriptor(STDERR_FILENO, NarrowWithLocale(text).append("\n"));
+  }
+
   void WriteNarrowInPlace(std::string_view line) override {
     if (::isatty(STDOUT_FILENO) == 0) {
       WriteNarrow(line);

@@ -114,6 +114,16 @@ class Win32Console final : public ConsoleIo {
 
   HRESULT OutputFailure() const override { return output_failure_.load(); }
 
+  void WriteErrorLine(std::wstring_view text) override {
+    const HANDLE error = ::GetStdHandle(STD_ERROR_HANDLE);
+    const std::wstring line = std::wstring(text).append(L"\r\n");
+    if (IsConsole(error)) {
+      WriteConsoleText(error, line);
+    } else {
+      WriteAllToHandle(error, NarrowWithLocale(line));
+    }
+  }
+
   void WriteNarrowInPlace(std::string_view line) override {
     const HANDLE output = StandardOutput();
     CONSOLE_SCREEN_BUFFER_INFO info{};

@@ -2,6 +2,7 @@
 // The steps of a network image update on XU_OPCODE_IMGUPD_NET_INFO: the step codes the host
 // sends in its requests, and the stage codes the device reports in its replies.
 
+#include <cstddef>
 #include <cstdint>
 
 namespace hx {
@@ -15,6 +16,9 @@ inline constexpr std::uint16_t NETIMG_STEP_FINAL = 255;
 
 /// Length of every step request.
 inline constexpr std::uint8_t kNetImageRequestLength = 48;
+/// The most characters of a server name or URL that a step request carries: its text field
+/// holds 36 bytes, the last a zero byte.
+inline constexpr std::size_t kNetImageMaxTextLength = 35;
 
 // Stages the device reports after the start step, in the order it reaches them. Replies to
 // the first three requests carry the request's own step code.

@@ -23,6 +23,8 @@ ProcessResult ReadDaa(const std::string& device, std::vector<std::string> args =
   run.argv = {test::HxBinary()};
   run.argv.insert(run.argv.end(), args.begin(), args.end());
   run.set_environment["HX7300_DEVICE"] = device;
+  // A zone the device has an index for, so that a -t: value is judged on its own.
+  run.set_environment["TZ"] = "Europe/Berlin";
   run.timeout = std::chrono::seconds(20);
   return test::RunProcess(run);
 }
@@ -128,16 +130,38 @@ TEST(DaaReadEndToEnd, OutputThatCannotBeWrittenIsTheRunsFailure) {
   }
 }
 
-TEST(DaaReadEndToEnd, CommandLinesThatCannotBeUsedShowTheMainUsageScreen) {
-  for (const auto& args : std::vector<std::vector<std::string>>{
-           {}, {"-m:daa"}, {"-m:daa", "-r", "-r"}, {"-M:daa", "-r"}, {"-m:dsp", "-r"}}) {
-    const ProcessResult result = ReadDaa("emulator", args);
-    EXPECT_EQ(result.exit_status, 0);
-    EXPECT_NE(result.stdout_bytes.find("Usage: " + test::HxBinary() + " -m:<mode> -help\r\n"),
-              std::string::npos);
+TEST(DaaReadEndToEnd, CommandLinesThatCannotBeUsedShowTheMainUsageScreenAndSayWhy) {
+  // A run that touched this device would fail: it cannot be reached.
+  const std::string unreachable = "unix:/nonexistent/hx7300.sock";
+  const std::string main_screen = ReadDaa(unreachable, {}).stdout_bytes;
+  ASSERT_NE(main_screen.find("Usage: " + test::HxBinary() + " -m:<mode> -help\r\n"),
+            std::string::npos);
+  const struct {
+    std::vector<std::string> args;
+    std::string reason;
+  } cases[] = {
+      {{"-m:daa"}, "hx7300: the read request is missing (-r)\n"},
+      {{"-m:daa", "-r", "-r"}, "hx7300: -r: the settings are read once per run\n"},
+      {{"-M:daa", "-r"}, "hx7300: -M:daa: the first argument must be the mode, -m:<mode>\n"},
+      {{"-m:dsp", "-r"},
+       "hx7300: -m:dsp: unknown mode; the modes are img, diag, netimg, cfg and daa\n"},
+      // Cut to 35 characters this name would be another host, which the device would trust.
+      {{"-m:netimg", "-s:boardroom-updates-0000001.localhost.evil", "-u:nk.txt"},
+       "hx7300: -s:boardroom-updates-0000001.localhost.evil: the server name is 40 characters "
+       "long; the device takes at most 35\n"},
+      // Wrapped through 16 bits, the year would be 2024.
+      {{"-m:cfg", "-t:67560+1-01L12:00:00"},
+       "hx7300: -t:67560+1-01L12:00:00: a field of the date or time is larger than 65535\n"},
+  };
+  for (const auto& c : cases) {
+    const ProcessResult result = ReadDaa(unreachable, c.args);
+    EXPECT_EQ(result.exit_status, 0) << c.reason;
+    EXPECT_EQ(result.stdout_bytes, main_screen) << c.reason;
+    EXPECT_EQ(result.stderr_bytes, c.reason);
   }
   const ProcessResult help = ReadDaa("emulator", {"-m:DAA", "-HELP"});
   EXPECT_EQ(help.exit_status, 0);
+  EXPECT_EQ(help.stderr_bytes, "");
   EXPECT_EQ(help.stdout_bytes,
             "\r\nOrvanta HX7300 Management Utility [Version 1.0]\r\n\r\n"
             "DAA Read Usage:" +

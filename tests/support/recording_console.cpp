@@ -6,18 +6,24 @@ namespace hx::test {
 
 void RecordingConsole::WriteWide(std::wstring_view text) {
   std::lock_guard lock(mutex_);
-  AppendWide(text);
+  AppendWide(output_, text);
 }
 
-void RecordingConsole::AppendWide(std::wstring_view text) {
+void RecordingConsole::AppendWide(std::string& target, std::wstring_view text) {
   for (wchar_t ch : text) {
-    output_.push_back(ch < 0x80 ? static_cast<char>(ch) : '?');
+    target.push_back(ch < 0x80 ? static_cast<char>(ch) : '?');
   }
 }
 
 void RecordingConsole::WriteNarrow(std::string_view text) {
   std::lock_guard lock(mutex_);
   output_.append(text);
+}
+
+void RecordingConsole::WriteErrorLine(std::wstring_view text) {
+  std::lock_guard lock(mutex_);
+  AppendWide(errors_, text);
+  errors_.push_back('\n');
 }
 
 void RecordingConsole::WriteNarrowInPlace(std::string_view line) {
@@ -37,7 +43,7 @@ int RecordingConsole::ReadChar() {
 HRESULT RecordingConsole::ReadHiddenLine(std::wstring_view prompt, std::span<wchar_t> dest,
                                          std::size_t& count) {
   std::lock_guard lock(mutex_);
-  AppendWide(prompt);
+  AppendWide(output_, prompt);
   count = 0;
   if (hidden_position_ >= hidden_lines_.size()) {
     return S_OK;
@@ -51,6 +57,11 @@ HRESULT RecordingConsole::ReadHiddenLine(std::wstring_view prompt, std::span<wch
 std::string RecordingConsole::Output() const {
   std::lock_guard lock(mutex_);
   return output_;
+}
+
+std::string RecordingConsole::Errors() const {
+  std::lock_guard lock(mutex_);
+  return errors_;
 }
 
 void RecordingConsole::QueueHiddenLine(std::wstring line) {

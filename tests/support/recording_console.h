@@ -20,6 +20,7 @@ class RecordingConsole final : public ConsoleIo {
   void WriteWide(std::wstring_view text) override;
   void WriteNarrow(std::string_view text) override;
   void WriteNarrowInPlace(std::string_view line) override;
+  void WriteErrorLine(std::wstring_view text) override;
   HRESULT OutputFailure() const override { return S_OK; }
   int ReadChar() override;
   HRESULT ReadHiddenLine(std::wstring_view prompt, std::span<wchar_t> dest,
@@ -27,15 +28,18 @@ class RecordingConsole final : public ConsoleIo {
 
   /// Everything written so far; in-place lines are followed by the marker "<back>".
   std::string Output() const;
+  /// The lines written to standard error, each with "\n".
+  std::string Errors() const;
   /// Lines that ReadHiddenLine gives out, in order; at their end it reports end of input.
   void QueueHiddenLine(std::wstring line);
   int HiddenReads() const;
 
  private:
-  void AppendWide(std::wstring_view text);  // with the lock held
+  static void AppendWide(std::string& target, std::wstring_view text);
 
   mutable std::mutex mutex_;
   std::string output_;
+  std::string errors_;
   std::string input_;
   std::size_t input_position_ = 0;
   std::vector<std::wstring> hidden_lines_;

@@ -16,7 +16,7 @@ struct DiagResult {
 
 DiagResult ParseDiag(std::initializer_list<const wchar_t*> tokens) {
   DiagResult result{E_FAIL, OptionsForMode(kModeDiag)};
-  result.hr = ParseDiagOptions(CommandLine(L"-m:diag", tokens), result.options);
+  result.hr = test::Parse(ParseDiagOptions, CommandLine(L"-m:diag", tokens), result.options);
   return result;
 }
 

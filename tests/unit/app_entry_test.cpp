@@ -26,6 +26,11 @@ class StderrConsole final : public ConsoleIo {
     std::fwrite(text.data(), 1, text.size(), stderr);
   }
   void WriteNarrowInPlace(std::string_view line) override { WriteNarrow(line); }
+  void WriteErrorLine(std::wstring_view text) override {
+    WriteWide(L"[stderr] ");
+    WriteWide(text);
+    WriteWide(L"\n");
+  }
   HRESULT OutputFailure() const override { return S_OK; }
   int ReadChar() override { return -1; }
   HRESULT ReadHiddenLine(std::wstring_view, std::span<wchar_t>, std::size_t& count) override {

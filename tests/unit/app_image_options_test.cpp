@@ -18,7 +18,7 @@ TEST(ParseImageOptions, IndexKeywordsInAnyCaseGiveTheirSlot) {
   for (const auto& c : cases) {
     const auto args = CommandLine(L"-m:img", {c.token, L"-f:image.bin", L"-s:image.cat"});
     ModeOptions options = OptionsForMode(kModeImage);
-    EXPECT_EQ(ParseImageOptions(args, options), S_OK) << c.token;
+    EXPECT_EQ(test::Parse(ParseImageOptions, args, options), S_OK) << c.token;
     EXPECT_EQ(options.Image.ImageIndex, c.index) << c.token;
   }
 }
@@ -26,7 +26,7 @@ TEST(ParseImageOptions, IndexKeywordsInAnyCaseGiveTheirSlot) {
 TEST(ParseImageOptions, FileNamesReferIntoTheArgumentVector) {
   const auto args = CommandLine(L"-m:img", {L"-i:nk", L"-f:nk.bin", L"-s:nk.cat"});
   ModeOptions options = OptionsForMode(kModeImage);
-  ASSERT_EQ(ParseImageOptions(args, options), S_OK);
+  ASSERT_EQ(test::Parse(ParseImageOptions, args, options), S_OK);
   EXPECT_EQ(options.Image.ImageFile, args[3] + 3);
   EXPECT_EQ(options.Image.SignatureFile, args[4] + 3);
 }
@@ -35,12 +35,12 @@ TEST(ParseImageOptions, SignatureIsRequiredOnlyForBootLoaderAndMainImage) {
   for (const wchar_t* index : {L"-i:nk", L"-i:eboot", L"-i:cpueboot"}) {
     const auto args = CommandLine(L"-m:img", {index, L"-f:a.bin"});
     ModeOptions options = OptionsForMode(kModeImage);
-    EXPECT_EQ(ParseImageOptions(args, options), E_INVALIDARG) << index;
+    EXPECT_EQ(test::Parse(ParseImageOptions, args, options), E_INVALIDARG) << index;
     EXPECT_TRUE(ImageNeedsSignature(options.Image)) << index;
   }
   const auto args = CommandLine(L"-m:img", {L"-i:config", L"-f:a.xml"});
   ModeOptions options = OptionsForMode(kModeImage);
-  EXPECT_EQ(ParseImageOptions(args, options), S_OK);
+  EXPECT_EQ(test::Parse(ParseImageOptions, args, options), S_OK);
   EXPECT_FALSE(ImageNeedsSignature(options.Image));
   EXPECT_EQ(options.Image.SignatureFile, nullptr);
 }
@@ -48,7 +48,7 @@ TEST(ParseImageOptions, SignatureIsRequiredOnlyForBootLoaderAndMainImage) {
 TEST(ParseImageOptions, EmptyFileValueCountsAsPresentAndRepeatsOverwrite) {
   const auto args = CommandLine(L"-m:img", {L"-i:nk", L"-f:", L"-s:", L"-i:config", L"-f:b"});
   ModeOptions options = OptionsForMode(kModeImage);
-  ASSERT_EQ(ParseImageOptions(args, options), S_OK);
+  ASSERT_EQ(test::Parse(ParseImageOptions, args, options), S_OK);
   EXPECT_EQ(options.Image.ImageIndex, 4);
   EXPECT_STREQ(options.Image.ImageFile, L"b");
   EXPECT_STREQ(options.Image.SignatureFile, L"");
@@ -57,7 +57,7 @@ TEST(ParseImageOptions, EmptyFileValueCountsAsPresentAndRepeatsOverwrite) {
 TEST(ParseImageOptions, ReadFlagIsAcceptedWhateverFollowsAndChangesNothing) {
   const auto args = CommandLine(L"-m:img", {L"-r", L"-i:config", L"-rubbish", L"-f:c.xml", L"-r:"});
   ModeOptions options = OptionsForMode(kModeImage);
-  ASSERT_EQ(ParseImageOptions(args, options), S_OK);
+  ASSERT_EQ(test::Parse(ParseImageOptions, args, options), S_OK);
   EXPECT_EQ(options.Image.ImageIndex, 4);
   EXPECT_STREQ(options.Image.ImageFile, L"c.xml");
 }
@@ -79,20 +79,21 @@ TEST(ParseImageOptions, RefusesBadShapesUnknownIndexesAndMissingFlags) {
   for (const auto& tokens : refused) {
     const auto args = CommandLine(L"-m:img", tokens);
     ModeOptions options = OptionsForMode(kModeImage);
-    EXPECT_EQ(ParseImageOptions(args, options), E_INVALIDARG) << args.size();
+    EXPECT_EQ(test::Parse(ParseImageOptions, args, options), E_INVALIDARG) << args.size();
   }
 }
 
 TEST(OptionParsers, EachRefusesARecordOfAnotherMode) {
   const auto args = CommandLine(L"-m:x", {L"-i:config", L"-f:a", L"-l", L"-r", L"-s:a", L"-u:b"});
   ModeOptions options = OptionsForMode(kModeNone);
-  EXPECT_EQ(ParseImageOptions(args, options), E_INVALIDARG);
-  EXPECT_EQ(ParseDiagOptions(args, options), E_INVALIDARG);
-  EXPECT_EQ(ParseNetImageOptions(args, options), E_INVALIDARG);
-  EXPECT_EQ(ParseConfigOptions(args, options), E_INVALIDARG);
-  EXPECT_EQ(ParseDaaOptions(args, options), E_INVALIDARG);
+  EXPECT_EQ(test::Parse(ParseImageOptions, args, options), E_INVALIDARG);
+  EXPECT_EQ(test::Parse(ParseDiagOptions, args, options), E_INVALIDARG);
+  EXPECT_EQ(test::Parse(ParseNetImageOptions, args, options), E_INVALIDARG);
+  EXPECT_EQ(test::Parse(ParseConfigOptions, args, options), E_INVALIDARG);
+  EXPECT_EQ(test::Parse(ParseDaaOptions, args, options), E_INVALIDARG);
   options.ModeCode = kModeConfigReboot;  // the cfg parser takes only the mode it was given
-  EXPECT_EQ(ParseConfigOptions(CommandLine(L"-m:cfg", {L"-r"}), options), E_INVALIDARG);
+  EXPECT_EQ(test::Parse(ParseConfigOptions, CommandLine(L"-m:cfg", {L"-r"}), options),
+            E_INVALIDARG);
 }
 
 }  // namespace

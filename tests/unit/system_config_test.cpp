@@ -236,7 +236,9 @@ TEST(SystemConfig, UploadNamesOf39CharactersGoWholeAndLongerOnesCut) {
   for (const auto& c : cases) {
     HandlerRun run;
     ModeOptions options = test::OptionsForMode(kModeConfig);
-    ASSERT_EQ(ParseConfigOptions(test::CommandLine(L"-m:cfg", {c.token.c_str()}), options), S_OK);
+    ASSERT_EQ(
+        test::Parse(ParseConfigOptions, test::CommandLine(L"-m:cfg", {c.token.c_str()}), options),
+        S_OK);
     run.ScriptPasscode().ScriptReply(ConfigReply(1, 5, 0));
     EXPECT_EQ(HandleSystemConfigMode(options, *run.device), S_OK);
     const XuPacket request = run.channel->SetPackets(kConfigSelector).at(1);
