@@ -1,3 +1,4 @@
+#include <pthread.h>
 #include <signal.h>
 #include <termios.h>
 #include <unistd.h>
@@ -15,12 +16,22 @@ constexpr std::array<int, 4> kEndingSignals = {SIGINT, SIGTERM, SIGHUP, SIGQUIT}
 
 // Read by the signal handler, so written only while the ending signals are blocked.
 termios g_saved_settings;
+// The thread that turned echo off. Only it puts the settings back: the system may hand the
+// signal to any other thread of the run (the device link's reader, say), which could then
+// restore the settings while the owner, with the ending signals blocked, was still changing
+// them, and end the process with echo off after all.
+pthread_t g_owner;
 std::array<struct sigaction, kEndingSignals.size()> g_previous_actions;
 std::array<bool, kEndingSignals.size()> g_installed;
 
-// Async-signal-safe: tcsetattr, sigaction and raise are. The raised signal stays pending while
-// this handler runs and ends the process with the default action once it returns.
+// Async-signal-safe: pthread_kill, tcsetattr, sigaction and raise are. The raised signal stays
+// pending while this handler runs and ends the process with the default action once it returns.
 void RestoreTerminalAndEnd(int signal_number) {
+  if (pthread_equal(pthread_self(), g_owner) == 0) {
+    // Handed on to the owner, where it waits while the owner has the ending signals blocked.
+    pthread_kill(g_owner, signal_number);
+    return;
+  }
   ::tcsetattr(STDIN_FILENO, TCSANOW, &g_saved_settings);
   struct sigaction default_action {};
   default_action.sa_handler = SIG_DFL;
@@ -89,6 +100,7 @@ ScopedEchoOff::ScopedEchoOff() {
   }
   EndingSignalsBlocked blocked;
   g_saved_settings = settings;
+  g_owner = pthread_self();
   InstallHandlers();
   settings.c_lflag &= ~static_cast<tcflag_t>(ECHO);
   if (::tcsetattr(STDIN_FILENO, TCSANOW, &settings) != 0) {

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <clocale>
 #include <cstdlib>
@@ -199,6 +200,62 @@ TEST_F(HiddenLine, HangUpDuringTheReadRestoresEchoToo) {
 
 TEST_F(HiddenLine, QuitDuringTheReadRestoresEchoToo) {
   ExpectSignalEndsTheReadWithEchoBack(SIGQUIT);
+}
+
+// A signal can come at any moment of the prompt, while other threads of the run (the device
+// link's reader, the status watcher) wait on the device and may be the ones the system hands it
+// to: the run must end by it, with echo back on, every time.
+TEST(HiddenLineStress, InterruptAtAnyMomentEndsTheReadWithEchoBack) {
+  constexpr int kTries = 300;
+  PseudoTerminal terminal;
+  ASSERT_TRUE(terminal.Open());
+  for (int attempt = 0; attempt < kTries; ++attempt) {
+    termios settings{};
+    ::tcgetattr(terminal.Slave(), &settings);
+    settings.c_lflag |= ECHO | ICANON;
+    ::tcsetattr(terminal.Slave(), TCSANOW, &settings);
+    int waiting[2];
+    ASSERT_EQ(::pipe(waiting), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+      for (const int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+        ::signal(signal_number, SIG_DFL);
+      }
+      ::dup2(terminal.Slave(), STDIN_FILENO);
+      // A thread blocked in a read, as the link's reader is, and one that keeps a core busy.
+      std::thread([fd = waiting[0]] {
+        char byte;
+        while (::read(fd, &byte, 1) != 0) {
+        }
+      }).detach();
+      std::thread([] {
+        for (std::atomic<unsigned> spin = 0;; spin.fetch_add(1, std::memory_order_relaxed)) {
+        }
+      }).detach();
+      std::array<wchar_t, 8> text{};
+      std::size_t count = 0;
+      SystemConsole().ReadHiddenLine(L"", text, count);
+      ::_exit(0);
+    }
+    ::close(waiting[0]);
+    // From before the prompt is set up to well after.
+    std::this_thread::sleep_for(std::chrono::microseconds(attempt % 50 * 40));
+    ::kill(child, SIGINT);
+    int status = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (::waitpid(child, &status, WNOHANG) == 0 && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    const bool ended = ::waitpid(child, &status, WNOHANG) != 0 || WIFSIGNALED(status);
+    if (!ended) {
+      ::kill(child, SIGKILL);
+      ::waitpid(child, nullptr, 0);
+    }
+    ::close(waiting[1]);
+    ASSERT_TRUE(ended) << "attempt " << attempt << ": the interrupt did not end the read";
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << "attempt " << attempt;
+    ASSERT_TRUE(terminal.EchoOn()) << "attempt " << attempt << ": echo was left off";
+  }
 }
 
 TEST(TerminalOutput, InPlaceLineIsFollowedByTheMoveBackToItsStart) {
