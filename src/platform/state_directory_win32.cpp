@@ -114,6 +114,10 @@ HRESULT CStateFile::Write(std::span<const std::uint8_t> bytes) {
   return S_OK;
 }
 
+HRESULT CStateFile::Sync() {
+  return ::FlushFileBuffers(Handle(handle_)) ? S_OK : LastError();
+}
+
 HRESULT CStateFile::Close() {
   if (handle_ < 0) {
     return S_OK;
@@ -121,6 +125,33 @@ HRESULT CStateFile::Close() {
   const bool closed = ::CloseHandle(Handle(handle_)) != 0;
   handle_ = -1;
   return closed ? S_OK : LastError();
+}
+
+void CStateFileReader::Close() {
+  if (handle_ >= 0) {
+    ::CloseHandle(Handle(handle_));
+    handle_ = -1;
+  }
+}
+
+HRESULT CStateFileReader::Read(std::span<std::uint8_t> buffer, std::size_t& read) {
+  const DWORD chunk = buffer.size() > 0x10000000u ? 0x10000000u : static_cast<DWORD>(buffer.size());
+  DWORD got = 0;
+  read = 0;
+  if (!::ReadFile(Handle(handle_), buffer.data(), chunk, &got, nullptr)) {
+    return LastError();
+  }
+  read = got;
+  return S_OK;
+}
+
+HRESULT CStateFileReader::Size(std::uint64_t& size) const {
+  LARGE_INTEGER length{};
+  if (!::GetFileSizeEx(Handle(handle_), &length)) {
+    return LastError();
+  }
+  size = static_cast<std::uint64_t>(length.QuadPart);
+  return S_OK;
 }
 
 CStateDirectory::~CStateDirectory() {
@@ -182,10 +213,13 @@ CStateDirectory::EntryKind CStateDirectory::Inspect(std::string_view name) const
   return (attributes & FILE_ATTRIBUTE_DEVICE) != 0 ? EntryKind::kOther : EntryKind::kFile;
 }
 
-HRESULT CStateDirectory::Read(std::string_view name, std::vector<std::uint8_t>& contents) const {
-  const HANDLE file =
-      ::CreateFileW(PathIn(handle_, name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | kNoFollow, nullptr);
+HRESULT CStateDirectory::OpenForReading(std::string_view name, CStateFileReader& reader) const {
+  reader.Close();
+  // Shared for deletion, so that a rename over the name while the file is read (a slot read
+  // back as an update commits) goes ahead, as on POSIX, and the old file is read to its end.
+  const HANDLE file = ::CreateFileW(PathIn(handle_, name).c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS | kNoFollow, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     return LastError();
   }
@@ -198,14 +232,12 @@ HRESULT CStateDirectory::Read(std::string_view name, std::vector<std::uint8_t>& 
   } else if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     hr = HresultFromError(kErrorNotSupported);
   }
-  contents.clear();
-  std::uint8_t block[4096];
-  DWORD got = 0;
-  while (SUCCEEDED(hr) && ::ReadFile(file, block, sizeof(block), &got, nullptr) && got > 0) {
-    contents.insert(contents.end(), block, block + got);
+  if (FAILED(hr)) {
+    ::CloseHandle(file);
+    return hr;
   }
-  ::CloseHandle(file);
-  return hr;
+  reader.handle_ = Stored(file);
+  return S_OK;
 }
 
 HRESULT CStateDirectory::Create(std::string_view name, CStateFile& file) {
@@ -252,6 +284,15 @@ HRESULT CStateDirectory::Remove(std::string_view name) {
   if (!removed && ::GetLastError() != ERROR_FILE_NOT_FOUND) {
     return LastError();
   }
+  return S_OK;
+}
+
+// Windows has no call that writes a directory's entries through. Replace renames with
+// MOVEFILE_WRITE_THROUGH, which returns once the rename is on the disk, and a new file's entry
+// goes to the disk with the file on CStateFile::Sync (FlushFileBuffers commits NTFS's journal
+// of such changes). A removal may still be lost in a crash: whoever removes a file must cope
+// with finding it again.
+HRESULT CStateDirectory::Sync() {
   return S_OK;
 }
 
