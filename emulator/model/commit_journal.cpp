@@ -42,9 +42,9 @@ std::optional<std::vector<std::uint8_t>> ParseRecord(std::string_view text) {
     const std::size_t blank = line.find(' ');
     const std::string_view slot_name =
         blank == std::string_view::npos ? std::string_view() : line.substr(blank + 1);
-    for (std::uint8_t i = 0; i < ImageSlotTable.size(); ++i) {
+    for (std::size_t i = 0; i < ImageSlotTable.size(); ++i) {
       if (slot_name == ImageSlotTable[i].device_file) {
-        slots.push_back(i);
+        slots.push_back(static_cast<std::uint8_t>(i));
       }
     }
     start = end == std::string_view::npos ? text.size() : end + 1;

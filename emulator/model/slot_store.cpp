@@ -65,8 +65,8 @@ std::unique_ptr<StagedImages> SlotStore::StageImages(std::optional<std::uint64_t
       case RecordOutcome::kFailed:
         return nullptr;
       case RecordOutcome::kCompleted:
-        for (std::uint8_t index = 0; index < ImageSlotTable.size(); ++index) {
-          Committed(index);
+        for (std::size_t index = 0; index < ImageSlotTable.size(); ++index) {
+          Committed(static_cast<std::uint8_t>(index));
         }
         break;
       case RecordOutcome::kNone:

@@ -11,9 +11,9 @@ namespace {
 // Every name a file is staged under before it replaces a file of the directory.
 std::vector<std::string> StagingNames() {
   std::vector<std::string> names;
-  for (std::uint8_t index = 0; index < ImageSlotTable.size(); ++index) {
+  for (std::size_t index = 0; index < ImageSlotTable.size(); ++index) {
     names.emplace_back(ImageSlotTable[index].temporary_file);
-    names.push_back(UpdateStagingName(index));
+    names.push_back(UpdateStagingName(static_cast<std::uint8_t>(index)));
   }
   for (const char* temporary : {PasscodeStore::kPasscodeTemporary, DeviceClock::kClockTemporary,
                                 LogServer::kRecordTemporary}) {

@@ -7,6 +7,13 @@
 namespace hx::emu {
 namespace {
 
+std::string RemovalNote(const std::string& name, CStateDirectory::EntryKind kind,
+                        const std::string& where) {
+  return std::string("removed ") +
+         (kind == CStateDirectory::EntryKind::kLink ? "a link" : "a stale file") + " named " +
+         name + " from" + where;
+}
+
 // Says what the recovery did; false with a problem when the directory cannot be used.
 bool Report(const StateRecovery& recovery, const std::string& path, std::vector<std::string>& notes,
             std::string& problem) {
@@ -29,9 +36,7 @@ bool Report(const StateRecovery& recovery, const std::string& path, std::vector<
                     ") from" + where + "; its update changed no slot");
   }
   for (const auto& [name, kind] : recovery.removed) {
-    notes.push_back(std::string("removed ") +
-                    (kind == CStateDirectory::EntryKind::kLink ? "a link" : "a stale file") +
-                    " named " + name + " from" + where);
+    notes.push_back(RemovalNote(name, kind, where));
   }
   if (!recovery.not_removed.empty()) {
     problem = "--state-dir " + path + ": cannot remove " + recovery.not_removed + ": " +
