@@ -5,7 +5,6 @@
 #include <string>
 
 #include "model/device_status.h"
-#include "model/xml_check.h"
 #include "protocol/image_slots.h"
 #include "protocol/opcodes.h"
 #include "protocol/system_config.h"
@@ -70,12 +69,12 @@ bool ConfigCommands::Run(const XuPacket& request, XuPacket& reply) {
   }
 }
 
-void ConfigCommands::ParseResult(XuPacket& reply) const {
-  const auto config = slots_.Contents(kConfigImageIndex);
-  if (!config) {
+void ConfigCommands::ParseResult(XuPacket& reply) {
+  const std::optional<XmlVerdict> verdict = config_check_.Verdict();
+  if (!verdict) {
     reply.SetStatus(kStatusFileNotFound);
   } else {
-    switch (CheckXml(*config)) {
+    switch (*verdict) {
       case XmlVerdict::kWellFormed:
         break;
       case XmlVerdict::kMalformed:
@@ -93,13 +92,13 @@ void ConfigCommands::ParseResult(XuPacket& reply) const {
 void ConfigCommands::UploadByName(const XuPacket& request, XuPacket& reply) {
   const std::string name = UploadName(request);
   const std::optional<std::uint8_t> slot = SlotNamed(name);
-  const auto contents = slot ? slots_.Contents(*slot) : std::nullopt;
-  if (!contents) {
+  const std::optional<std::uint64_t> size = slot ? slots_.Size(*slot) : std::nullopt;
+  if (!size) {
     reply.SetStatus(kStatusFileNotFound);
     return;
   }
-  const std::string line = std::string(ImageSlotTable[*slot].device_file) + " (" +
-                           std::to_string(contents->size()) + " bytes)";
+  const std::string line =
+      std::string(ImageSlotTable[*slot].device_file) + " (" + std::to_string(*size) + " bytes)";
   if (!log_server_.Record(line)) {
     reply.SetStatus(kStatusFailed);
   }

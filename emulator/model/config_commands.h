@@ -6,6 +6,7 @@
 
 #include <functional>
 
+#include "model/config_check.h"
 #include "model/config_faults.h"
 #include "model/connection_state.h"
 #include "model/log_server.h"
@@ -17,9 +18,11 @@ namespace hx::emu {
 class ConfigCommands {
  public:
   /// reboot is called, with the model's lock held, when the device is to reset.
-  ConfigCommands(const SlotStore& slots, LogServer& log_server, ConnectionState& connection,
-                 const ConfigReplyFaults& faults, std::function<void()> reboot)
+  ConfigCommands(const SlotStore& slots, ConfigCheck& config_check, LogServer& log_server,
+                 ConnectionState& connection, const ConfigReplyFaults& faults,
+                 std::function<void()> reboot)
       : slots_(slots),
+        config_check_(config_check),
         log_server_(log_server),
         connection_(connection),
         faults_(faults),
@@ -31,10 +34,11 @@ class ConfigCommands {
   bool Run(const XuPacket& request, XuPacket& reply);
 
  private:
-  void ParseResult(XuPacket& reply) const;
+  void ParseResult(XuPacket& reply);
   void UploadByName(const XuPacket& request, XuPacket& reply);
 
   const SlotStore& slots_;
+  ConfigCheck& config_check_;
   LogServer& log_server_;
   ConnectionState& connection_;
   const ConfigReplyFaults& faults_;

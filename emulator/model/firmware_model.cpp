@@ -1,10 +1,14 @@
 #include "model/firmware_model.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <thread>
 
 #include "model/device_status.h"
 #include "model/diag_responder.h"
 #include "model/dsp_responder.h"
+#include "model/state_recovery.h"
 #include "model/system_config_responder.h"
 #include "protocol/opcodes.h"
 
@@ -22,13 +26,14 @@ FirmwareModel::FirmwareModel(FirmwareOptions options)
       faults_(options_.faults),
       passcode_(options_.passcode, StateDirectory()),
       passcode_commands_(passcode_, connection_),
-      slots_(StateDirectory()),
+      slots_(StateDirectory(), [this](std::uint8_t index) { SlotCommitted(index); }),
       transfer_(slots_, connection_, options_.faults),
       clock_(StateDirectory()),
       log_server_(StateDirectory()),
       clock_commands_(clock_, connection_, options_.faults.config),
-      config_commands_(slots_, log_server_, connection_, options_.faults.config,
+      config_commands_(slots_, config_check_, log_server_, connection_, options_.faults.config,
                        [this] { reboot_pending_ = true; }) {
+  config_check_.Start(slots_.Open(kConfigImageIndex));
   auto config = std::make_unique<SystemConfigResponder>(connection_);
   passcode_commands_.AddTo(*config);
   clock_commands_.AddTo(*config);
@@ -60,10 +65,35 @@ CStateDirectory* FirmwareModel::StateDirectory() {
     return nullptr;
   }
   // A directory that cannot be opened stays closed, and every slot write through it fails.
-  if (!state_dir_.IsOpen()) {
-    state_dir_.Open(options_.state_dir);
+  // One that cannot be recovered is used as it is: what cannot be undone there fails as it
+  // comes.
+  if (!state_dir_.IsOpen() && SUCCEEDED(state_dir_.Open(options_.state_dir))) {
+    RecoverStateDirectory(state_dir_);
   }
   return &state_dir_;
+}
+
+CommitPause FirmwareModel::PauseForFault() const {
+  const std::optional<CommitStep> pause_at = options_.faults.net_update.commit_pause;
+  if (!pause_at) {
+    return {};
+  }
+  return [pause_at](CommitStep step) {
+    if (step != *pause_at) {
+      return;
+    }
+    std::fprintf(stderr, "commit-pause: stopped at %s\n", CommitStepName(step).data());
+    std::fflush(stderr);
+    for (;;) {
+      std::this_thread::sleep_for(std::chrono::hours(1));
+    }
+  };
+}
+
+void FirmwareModel::SlotCommitted(std::uint8_t index) {
+  if (index == kConfigImageIndex) {
+    config_check_.Start(slots_.Open(index));
+  }
 }
 
 void FirmwareModel::SetInterruptSink(std::function<void()> sink) {
@@ -132,9 +162,19 @@ bool FirmwareModel::UpdateReplyWaiting() const {
   return queue_.Holds(XU_OPCODE_IMGUPD_NET_INFO);
 }
 
-bool FirmwareModel::StoreImage(std::uint8_t index, std::span<const std::uint8_t> image) {
+std::unique_ptr<StagedImages> FirmwareModel::StageImages() {
   std::lock_guard lock(mutex_);
-  return slots_.Store(index, image);
+  return slots_.StageImages(options_.faults.net_update.staging_space);
+}
+
+bool FirmwareModel::CommitImages(StagedImages& staged) {
+  std::lock_guard lock(mutex_);
+  return slots_.Commit(staged, PauseForFault());
+}
+
+std::optional<SlotReader> FirmwareModel::ReadImage(std::uint8_t index) const {
+  std::lock_guard lock(mutex_);
+  return slots_.Open(index);
 }
 
 bool FirmwareModel::TakeDisconnect() {

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "model/clock_commands.h"
+#include "model/config_check.h"
 #include "model/config_commands.h"
 #include "model/connection_state.h"
 #include "model/device_clock.h"
@@ -97,16 +98,19 @@ class FirmwareModel final : private UpdateTarget {
   // What the network update uses of the device.
   bool PostUpdateReply(const XuPacket& reply) override { return PostReply(reply); }
   bool UpdateReplyWaiting() const override;
-  bool StoreImage(std::uint8_t index, std::span<const std::uint8_t> image) override;
-  std::optional<std::vector<std::uint8_t>> ImageContents(std::uint8_t index) const override {
-    return SlotContents(index);
-  }
+  std::unique_ptr<StagedImages> StageImages() override;
+  bool CommitImages(StagedImages& staged) override;
+  std::optional<SlotReader> ReadImage(std::uint8_t index) const override;
 
   std::uint32_t QueueReplies(std::uint8_t opcode, std::vector<XuPacket>& replies);
   void RaiseInterrupts(std::uint32_t raised);
 
-  /// The state directory that slots and a changed passcode are kept in, or null.
+  /// The state directory that slots and a changed passcode are kept in, or null. Opening it
+  /// recovers it from whatever moment the device was stopped at before.
   CStateDirectory* StateDirectory();
+  /// Where a commit stops for good, as the commit-pause fault says; empty without the fault.
+  CommitPause PauseForFault() const;
+  void SlotCommitted(std::uint8_t index);
 
   const FirmwareOptions options_;
   mutable std::mutex mutex_;
@@ -116,6 +120,7 @@ class FirmwareModel final : private UpdateTarget {
   ConnectionState connection_;
   PasscodeStore passcode_;
   PasscodeCommands passcode_commands_;
+  ConfigCheck config_check_;
   SlotStore slots_;
   ImageTransfer transfer_;
   DeviceClock clock_;

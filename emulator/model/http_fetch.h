@@ -1,5 +1,5 @@
 #pragma once
-// The virtual HX7300's HTTP client: one HTTP/1.1 GET at a time, its body kept in memory.
+// The virtual HX7300's HTTP client: one HTTP/1.1 GET at a time, its body handed on as it comes.
 // Which client a build has is chosen when it is built; a build without one cannot update
 // from the network.
 
@@ -7,15 +7,21 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
-#include <vector>
 
 namespace hx::emu {
 
 struct FetchLimits {
   std::uint64_t max_bytes = 0;             ///< a longer body fails the fetch as too large
   std::uint64_t max_bytes_per_second = 0;  ///< 0: no speed limit
+  /// A transfer slower than 1 KiB a second for this long fails as timed out, as one that
+  /// stalls does (or slower than max_bytes_per_second, when that is less).
+  std::uint32_t low_speed_seconds = 30;
 };
+
+/// Takes the body as it comes, in order; false when it cannot keep it, which ends the fetch.
+using BodySink = std::function<bool(std::span<const std::uint8_t> bytes)>;
 
 /// Called on the fetching thread while a fetch runs; false from either ends it as cancelled.
 struct FetchWatch {
@@ -35,6 +41,7 @@ struct FetchResult {
     kHttpStatus,     ///< the server answered with a status other than 200 OK
     kBroken,         ///< the connection ended before the whole answer had come
     kTooLarge,       ///< the body is longer than the limit
+    kNotKept,        ///< the body sink refused it
     kCancelled,      ///< the watch said so
   };
   Failure failure = Failure::kNone;
@@ -46,11 +53,12 @@ struct FetchResult {
 class HttpFetcher {
  public:
   virtual ~HttpFetcher() = default;
-  /// GETs url (an "http://" URL) into body, replacing what body held.
+  /// GETs url (an "http://" URL), handing its body to sink.
   virtual FetchResult Get(const std::string& url, const FetchLimits& limits,
-                          const FetchWatch& watch, std::vector<std::uint8_t>& body) = 0;
+                          const FetchWatch& watch, const BodySink& sink) = 0;
   /// Asks for url's headers alone (HEAD): whether it is there, and its length.
-  virtual FetchResult Head(const std::string& url, const FetchWatch& watch) = 0;
+  virtual FetchResult Head(const std::string& url, const FetchLimits& limits,
+                           const FetchWatch& watch) = 0;
 };
 
 /// This build's HTTP client; null when the build has none.

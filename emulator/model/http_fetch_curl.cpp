@@ -9,18 +9,21 @@
 namespace hx::emu {
 namespace {
 
-// A server that accepts the connection but stops sending is given up on after this long
-// without a byte, as one that cannot be reached is after the connect time limit.
 constexpr long kConnectTimeoutS = 10;
-constexpr long kStalledTimeoutS = 30;
+// A server that accepts the connection but sends slower than this (a trickle, or nothing) for
+// FetchLimits::low_speed_seconds is given up on, as one that cannot be reached is after the
+// connect time limit.
+constexpr std::uint64_t kLowSpeedBytesPerSecond = 1024;
 
 struct Transfer {
   const FetchWatch& watch;
   const FetchLimits& limits;
-  std::vector<std::uint8_t>& body;
+  const BodySink* sink;  // null for a HEAD
+  std::uint64_t received = 0;
   bool responded = false;
   bool cancelled = false;
   bool too_large = false;
+  bool not_kept = false;
 };
 
 std::size_t OnHeader(char*, std::size_t size, std::size_t count, void* user) {
@@ -38,11 +41,16 @@ std::size_t OnHeader(char*, std::size_t size, std::size_t count, void* user) {
 std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* user) {
   auto& transfer = *static_cast<Transfer*>(user);
   const std::size_t bytes = size * count;
-  if (transfer.body.size() + bytes > transfer.limits.max_bytes) {
+  if (transfer.received + bytes > transfer.limits.max_bytes) {
     transfer.too_large = true;
     return 0;
   }
-  transfer.body.insert(transfer.body.end(), data, data + bytes);
+  transfer.received += bytes;
+  if (transfer.sink == nullptr ||
+      !(*transfer.sink)(std::span(reinterpret_cast<const std::uint8_t*>(data), bytes))) {
+    transfer.not_kept = true;
+    return 0;
+  }
   return bytes;
 }
 
@@ -73,18 +81,18 @@ FetchResult::Failure FailureOf(CURLcode code, const Transfer& transfer) {
     case CURLE_OPERATION_TIMEDOUT:
       return FetchResult::Failure::kTimedOut;
     case CURLE_WRITE_ERROR:
-      return transfer.too_large ? FetchResult::Failure::kTooLarge : FetchResult::Failure::kBroken;
+      return transfer.too_large  ? FetchResult::Failure::kTooLarge
+             : transfer.not_kept ? FetchResult::Failure::kNotKept
+                                 : FetchResult::Failure::kBroken;
     default:
       return FetchResult::Failure::kBroken;
   }
 }
 
-// One request: a GET into body, or a HEAD (body null).
+// One request: a GET into sink, or a HEAD (sink null).
 FetchResult Perform(const std::string& url, const FetchLimits& limits, const FetchWatch& watch,
-                    std::vector<std::uint8_t>* body) {
-  std::vector<std::uint8_t> none;
-  Transfer transfer{watch, limits, body != nullptr ? *body : none};
-  transfer.body.clear();
+                    const BodySink* sink) {
+  Transfer transfer{watch, limits, sink};
   const std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(),
                                                                  curl_easy_cleanup);
   if (curl == nullptr) {
@@ -94,13 +102,18 @@ FetchResult Perform(const std::string& url, const FetchLimits& limits, const Fet
   curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
   curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http");
   curl_easy_setopt(handle, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
-  curl_easy_setopt(handle, CURLOPT_NOBODY, body == nullptr ? 1L : 0L);
+  curl_easy_setopt(handle, CURLOPT_NOBODY, sink == nullptr ? 1L : 0L);
   // Threads of the device share the process: no signals for time limits.
   curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(handle, CURLOPT_FAILONERROR, 1L);
   curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutS);
-  curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, kStalledTimeoutS);
+  // A device slowed down on purpose must not take itself for a trickling server.
+  const std::uint64_t low_speed =
+      limits.max_bytes_per_second != 0
+          ? std::min(kLowSpeedBytesPerSecond, limits.max_bytes_per_second)
+          : kLowSpeedBytesPerSecond;
+  curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, static_cast<long>(low_speed));
+  curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, static_cast<long>(limits.low_speed_seconds));
   curl_easy_setopt(handle, CURLOPT_USERAGENT, "HX7300");
   curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, OnHeader);
   curl_easy_setopt(handle, CURLOPT_HEADERDATA, &transfer);
@@ -133,11 +146,12 @@ FetchResult Perform(const std::string& url, const FetchLimits& limits, const Fet
 class CurlFetcher final : public HttpFetcher {
  public:
   FetchResult Get(const std::string& url, const FetchLimits& limits, const FetchWatch& watch,
-                  std::vector<std::uint8_t>& body) override {
-    return Perform(url, limits, watch, &body);
+                  const BodySink& sink) override {
+    return Perform(url, limits, watch, &sink);
   }
-  FetchResult Head(const std::string& url, const FetchWatch& watch) override {
-    return Perform(url, {}, watch, nullptr);
+  FetchResult Head(const std::string& url, const FetchLimits& limits,
+                   const FetchWatch& watch) override {
+    return Perform(url, limits, watch, nullptr);
   }
 };
 

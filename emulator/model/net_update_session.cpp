@@ -11,7 +11,7 @@ namespace hx::emu {
 namespace {
 
 constexpr std::uint64_t kMaxManifestBytes = std::uint64_t{64} << 10;
-// The images of one update are held in memory until they are written: together at most this.
+// No slot holds more than this.
 constexpr std::uint64_t kMaxImageBytes = std::uint64_t{512} << 20;
 // How often the device looks whether the host has read its last reply.
 constexpr auto kHostPoll = std::chrono::milliseconds(2);
@@ -44,10 +44,24 @@ std::int32_t StatusOf(const FetchResult& result) {
       return HttpStatusCode(result.http_status);
     case FetchResult::Failure::kTooLarge:
       return kHrFileTooLarge;
+    case FetchResult::Failure::kNotKept:
+      return kStatusWriteFault;
     case FetchResult::Failure::kBroken:
       break;
   }
   return kStatusConnectionAborted;
+}
+
+// The digest of what reader reads; nullopt for a slot never written or one that cannot be read.
+std::optional<ContentDigest> DigestOf(std::optional<SlotReader> reader) {
+  ContentDigest digest;
+  if (!reader || !reader->ForEachPiece([&](std::span<const std::uint8_t> piece) {
+        digest.Add(piece);
+        return true;
+      })) {
+    return std::nullopt;
+  }
+  return digest;
 }
 
 XuPacket ProgressReply(std::int32_t percent) {
@@ -88,6 +102,16 @@ UpdateSession::UpdateSession(UpdateTarget& target, std::unique_ptr<HttpFetcher> 
       faults_(faults) {}
 
 void UpdateSession::Run() {
+  RunStages();
+  // What is still staged (of an update that failed or was cancelled) goes with it.
+  staged_.reset();
+}
+
+FetchLimits UpdateSession::Limits(std::uint64_t max_bytes) const {
+  return {max_bytes, pace_.max_bytes_per_second, pace_.low_speed_seconds};
+}
+
+void UpdateSession::RunStages() {
   // A build without an HTTP client cannot update, whatever the faults say of the stage.
   if (fetcher_ == nullptr) {
     Post(StageReply(NETIMG_STAGE_INITIALIZING, kStatusNotSupported, {}));
@@ -104,8 +128,6 @@ void UpdateSession::Run() {
       !Report(NETIMG_STAGE_PREPARING_VALIDATION) || !Validate()) {
     return;
   }
-  // What was downloaded has been written and read back: the copies go.
-  images_.clear();
   if (Report(NETIMG_STAGE_POST_DOWNLOAD) && Report(NETIMG_STAGE_FLASHING)) {
     Report(NETIMG_STAGE_SUCCEEDED);
   }
@@ -178,8 +200,11 @@ bool UpdateSession::FetchManifest(const std::string& url) {
       .on_progress = [this](std::uint64_t, std::uint64_t) { return !Cancelled(); },
   };
   std::vector<std::uint8_t> body;
-  const FetchResult result =
-      fetcher_->Get(url, {kMaxManifestBytes, pace_.max_bytes_per_second}, watch, body);
+  const FetchResult result = fetcher_->Get(url, Limits(kMaxManifestBytes), watch,
+                                           [&](std::span<const std::uint8_t> bytes) {
+                                             body.insert(body.end(), bytes.begin(), bytes.end());
+                                             return true;
+                                           });
   if (Cancelled() || !request_accepted) {
     return false;
   }
@@ -207,7 +232,7 @@ bool UpdateSession::LookUpImages(const std::string& manifest_url) {
       .on_progress = [this](std::uint64_t, std::uint64_t) { return !Cancelled(); }};
   for (const ManifestEntry& entry : entries_) {
     urls_.push_back(ImageUrl(manifest_url, entry.path));
-    const FetchResult head = fetcher_->Head(urls_.back(), watch);
+    const FetchResult head = fetcher_->Head(urls_.back(), Limits(0), watch);
     if (Cancelled()) {
       return false;
     }
@@ -215,7 +240,7 @@ bool UpdateSession::LookUpImages(const std::string& manifest_url) {
     std::int32_t status = StatusOf(head);
     if (status == 0 && head.length == 0) {
       status = kStatusInvalidData;  // as the device refuses an upload of nothing
-    } else if (status == 0 && announced_ > kMaxImageBytes) {
+    } else if (status == 0 && head.length > kMaxImageBytes) {
       status = kHrFileTooLarge;
     }
     if (status != 0) {
@@ -226,7 +251,10 @@ bool UpdateSession::LookUpImages(const std::string& manifest_url) {
   return Report(NETIMG_STAGE_GETTING_IMAGES);
 }
 
+// Each image goes straight to its staging as it comes, and is known afterwards by its digest.
+// A staging write that fails (a full disk) fails the NAND write, the stage of writing images.
 bool UpdateSession::FetchImages() {
+  staged_ = target_.StageImages();
   std::uint64_t received = 0;
   for (std::size_t i = 0; i < entries_.size(); ++i) {
     const FetchWatch watch{
@@ -236,22 +264,32 @@ bool UpdateSession::FetchImages() {
               return !Cancelled();
             },
     };
-    std::vector<std::uint8_t> image;
-    const FetchResult result = fetcher_->Get(
-        urls_[i], {kMaxImageBytes - received, pace_.max_bytes_per_second}, watch, image);
+    ContentDigest digest;
+    const BodySink sink = [&](std::span<const std::uint8_t> bytes) {
+      digest.Add(bytes);
+      return staged_->Append(bytes);
+    };
+    const bool staging = staged_ != nullptr && staged_->Begin(entries_[i].slot);
+    const FetchResult result = staging
+                                   ? fetcher_->Get(urls_[i], Limits(kMaxImageBytes), watch, sink)
+                                   : FetchResult{FetchResult::Failure::kNotKept};
     if (Cancelled()) {
       return false;
     }
+    if (result.failure == FetchResult::Failure::kNotKept) {
+      Report(NETIMG_STAGE_NAND_WRITE, kStatusWriteFault);
+      return false;
+    }
     std::int32_t status = StatusOf(result);
-    if (status == 0 && image.empty()) {
+    if (status == 0 && digest.Length() == 0) {
       status = kStatusInvalidData;
     }
     if (status != 0) {
       Report(NETIMG_STAGE_GETTING_IMAGES, status);
       return false;
     }
-    received += image.size();
-    images_.emplace_back(entries_[i].slot, std::move(image));
+    received += digest.Length();
+    images_.emplace_back(entries_[i].slot, digest);
   }
   if (percent_shown_ < 100) {
     percent_shown_ = 100;
@@ -260,17 +298,17 @@ bool UpdateSession::FetchImages() {
   return true;
 }
 
-// Each image reaches its slot whole or not at all. A write the faults fail writes nothing.
+// The images reach their slots all together or not at all. A write the faults fail writes
+// nothing.
 bool UpdateSession::WriteImages() {
   if (!StagePassed(StageReply(NETIMG_STAGE_NAND_WRITE, 0, faults_))) {
     Report(NETIMG_STAGE_NAND_WRITE);
     return false;
   }
-  for (const auto& [slot, image] : images_) {
-    if (!target_.StoreImage(slot, image)) {
-      Report(NETIMG_STAGE_NAND_WRITE, kStatusWriteFault);
-      return false;
-    }
+  // Synced here, on the update's own thread: the commit under the device's lock stays short.
+  if (!staged_->Seal() || !target_.CommitImages(*staged_)) {
+    Report(NETIMG_STAGE_NAND_WRITE, kStatusWriteFault);
+    return false;
   }
   return Report(NETIMG_STAGE_NAND_WRITE);
 }
@@ -278,7 +316,7 @@ bool UpdateSession::WriteImages() {
 // Every slot written is read back and must hold exactly the image downloaded.
 bool UpdateSession::Validate() {
   const bool intact = std::ranges::all_of(images_, [this](const auto& written) {
-    return target_.ImageContents(written.first) == written.second;
+    return DigestOf(target_.ReadImage(written.first)) == written.second;
   });
   return Report(NETIMG_STAGE_VALIDATION, intact ? 0 : kStatusDataError);
 }

@@ -14,8 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "model/content_digest.h"
 #include "model/http_fetch.h"
 #include "model/net_update_options.h"
+#include "model/slot_reader.h"
+#include "model/staged_images.h"
 #include "model/update_manifest.h"
 #include "protocol/xu_packet.h"
 
@@ -29,10 +32,13 @@ class UpdateTarget {
   virtual bool PostUpdateReply(const XuPacket& reply) = 0;
   /// True while a reply on opcode 4 waits to be read by the host.
   virtual bool UpdateReplyWaiting() const = 0;
-  /// Makes image the whole contents of slot index in one step; false, and the slot as it
-  /// was, when it cannot be written.
-  virtual bool StoreImage(std::uint8_t index, std::span<const std::uint8_t> image) = 0;
-  virtual std::optional<std::vector<std::uint8_t>> ImageContents(std::uint8_t index) const = 0;
+  /// A set of images to stage for the slots; null when none can be staged.
+  virtual std::unique_ptr<StagedImages> StageImages() = 0;
+  /// Makes every image of staged (sealed) its slot's contents, all of them or none; false when
+  /// they cannot be.
+  virtual bool CommitImages(StagedImages& staged) = 0;
+  /// A reader of slot index's contents; nullopt for a slot never written.
+  virtual std::optional<SlotReader> ReadImage(std::uint8_t index) const = 0;
 };
 
 /// The device's reply for a stage with the given Status, the faults that concern the stage
@@ -61,6 +67,8 @@ class UpdateSession {
   void Cancel();
 
  private:
+  void RunStages();
+  FetchLimits Limits(std::uint64_t max_bytes) const;
   bool Report(std::uint8_t stage, std::int32_t status = 0);
   bool Post(const XuPacket& reply);
   bool WaitForHost();
@@ -85,8 +93,10 @@ class UpdateSession {
   std::vector<ManifestEntry> entries_;
   std::vector<std::string> urls_;  ///< of the images, in the manifest's order
   std::uint64_t announced_ = 0;    ///< the images' lengths together, as the server gave them
-  /// The images downloaded, by slot, until they have been written and read back.
-  std::vector<std::pair<std::uint8_t, std::vector<std::uint8_t>>> images_;
+  /// Where the images are written as they come, until they are committed or dropped.
+  std::unique_ptr<StagedImages> staged_;
+  /// The images downloaded, by slot, as they must read back once committed.
+  std::vector<std::pair<std::uint8_t, ContentDigest>> images_;
 };
 
 }  // namespace hx::emu

@@ -4,7 +4,16 @@
 
 namespace hx::emu {
 
-XmlVerdict CheckXml(std::span<const std::uint8_t>) {
+struct XmlCheck::Parser {};
+
+XmlCheck::XmlCheck() = default;
+XmlCheck::~XmlCheck() = default;
+
+bool XmlCheck::Feed(std::span<const std::uint8_t>) {
+  return false;
+}
+
+XmlVerdict XmlCheck::Finish() {
   return XmlVerdict::kUnchecked;
 }
 

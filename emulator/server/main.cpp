@@ -7,6 +7,7 @@
 #include "model/xml_check.h"
 #include "platform/stop_signal.h"
 #include "platform/stream_socket.h"
+#include "platform/temporary_directory.h"
 #include "server/cli_options.h"
 #include "server/link_server.h"
 #include "server/result_text.h"
@@ -43,15 +44,23 @@ int CheckStateDirectory(const std::string& path) {
   return 0;
 }
 
-int Run(const hx::emu::ServerOptions& options) {
+int Run(hx::emu::ServerOptions options) {
   if (FAILED(hx::InstallStopSignal())) {
     std::fprintf(stderr, "hx7300-emulator: cannot handle termination signals\n");
     return 1;
   }
-  if (!options.firmware.state_dir.empty()) {
-    if (const int status = CheckStateDirectory(options.firmware.state_dir); status != 0) {
-      return status;
+  // Without a state directory of its own the device still keeps its images in files, so that
+  // an update never holds them in memory; they go when the emulator ends.
+  hx::CTemporaryDirectory private_state;
+  if (options.firmware.state_dir.empty()) {
+    if (const HRESULT hr = private_state.Create("hx7300-emulator-"); FAILED(hr)) {
+      std::fprintf(stderr, "hx7300-emulator: cannot make a private state directory: %s\n",
+                   hx::emu::DescribeResult(hr).c_str());
+      return 1;
     }
+    options.firmware.state_dir = private_state.Path();
+  } else if (const int status = CheckStateDirectory(options.firmware.state_dir); status != 0) {
+    return status;
   }
   hx::emu::FirmwareModel model(options.firmware);
   hx::ListeningSocket listener;

@@ -1,34 +1,48 @@
 #include "server/state_directory_check.h"
 
-#include "model/device_clock.h"
-#include "model/log_server.h"
-#include "model/passcode_store.h"
+#include "model/state_recovery.h"
 #include "platform/state_directory.h"
-#include "protocol/image_slots.h"
 #include "server/result_text.h"
 
 namespace hx::emu {
 namespace {
 
-// Clears one staging name; false with a problem when it cannot be cleared.
-bool ClearStagingEntry(CStateDirectory& dir, const std::string& path, const char* name,
-                       std::vector<std::string>& notes, std::string& problem) {
-  const CStateDirectory::EntryKind kind = dir.Inspect(name);
-  if (kind == CStateDirectory::EntryKind::kAbsent) {
-    return true;
-  }
-  if (kind == CStateDirectory::EntryKind::kDirectory) {
-    problem = "--state-dir " + path + " holds a directory named " + name +
+std::string RemovalNote(const std::string& name, CStateDirectory::EntryKind kind,
+                        const std::string& where) {
+  return std::string("removed ") +
+         (kind == CStateDirectory::EntryKind::kLink ? "a link" : "a stale file") + " named " +
+         name + " from" + where;
+}
+
+// Says what the recovery did; false with a problem when the directory cannot be used.
+bool Report(const StateRecovery& recovery, const std::string& path, std::vector<std::string>& notes,
+            std::string& problem) {
+  const std::string where = " the state directory " + path;
+  if (!recovery.blocked_by.empty()) {
+    problem = "--state-dir " + path + " holds a directory named " + recovery.blocked_by +
               " where a staging file belongs; remove it or choose another directory";
     return false;
   }
-  if (const HRESULT hr = dir.Remove(name); FAILED(hr)) {
-    problem = "--state-dir " + path + ": cannot remove " + name + ": " + DescribeResult(hr);
+  if (recovery.record == RecordOutcome::kFailed) {
+    problem = "--state-dir " + path + ": the commit recorded in " + kCommitRecordFile +
+              " can be neither completed nor removed";
     return false;
   }
-  notes.push_back(std::string("removed ") +
-                  (kind == CStateDirectory::EntryKind::kLink ? "a link" : "a stale file") +
-                  " named " + name + " from the state directory " + path);
+  if (recovery.record == RecordOutcome::kCompleted) {
+    notes.push_back("completed the commit of an update that was stopped midway, as " +
+                    std::string(kCommitRecordFile) + " in" + where + " recorded it");
+  } else if (recovery.record == RecordOutcome::kTorn) {
+    notes.push_back("removed a commit record cut short (" + std::string(kCommitRecordFile) +
+                    ") from" + where + "; its update changed no slot");
+  }
+  for (const auto& [name, kind] : recovery.removed) {
+    notes.push_back(RemovalNote(name, kind, where));
+  }
+  if (!recovery.not_removed.empty()) {
+    problem = "--state-dir " + path + ": cannot remove " + recovery.not_removed + ": " +
+              DescribeResult(recovery.removal_failure);
+    return false;
+  }
   return true;
 }
 
@@ -46,18 +60,8 @@ bool PrepareStateDirectory(const std::string& path, std::vector<std::string>& no
     problem = "--state-dir " + path + " cannot be used: " + DescribeResult(hr);
     return false;
   }
-  for (const ImageSlot& slot : ImageSlotTable) {
-    if (!ClearStagingEntry(dir, path, slot.temporary_file, notes, problem)) {
-      return false;
-    }
-  }
-  for (const char* temporary : {PasscodeStore::kPasscodeTemporary, DeviceClock::kClockTemporary,
-                                LogServer::kRecordTemporary}) {
-    if (!ClearStagingEntry(dir, path, temporary, notes, problem)) {
-      return false;
-    }
-  }
-  return true;
+  // The model recovers the directory again when it opens it, and then finds nothing to do.
+  return Report(RecoverStateDirectory(dir), path, notes, problem);
 }
 
 }  // namespace hx::emu

@@ -6,10 +6,11 @@
 
 namespace hx::emu {
 
-/// Readies the state directory: creates it (for the owner alone) when missing, removes what
-/// stands where a staging file belongs (a file a killed device left, or a link, which is never
-/// written through) and refuses a directory standing there. Returns false, with a message in
-/// problem, when the directory cannot be used; notes receives a line for each entry removed.
+/// Readies the state directory: creates it (for the owner alone) when missing, completes a
+/// commit that a killed device recorded whole, removes what stands where a staging file belongs
+/// (a file a killed device left, or a link, which is never written through) and refuses a
+/// directory standing there. Returns false, with a message in problem, when the directory
+/// cannot be used; notes receives a line for each thing done.
 bool PrepareStateDirectory(const std::string& path, std::vector<std::string>& notes,
                            std::string& problem);
 

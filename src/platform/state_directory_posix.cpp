@@ -59,6 +59,10 @@ HRESULT CStateFile::Write(std::span<const std::uint8_t> bytes) {
   return S_OK;
 }
 
+HRESULT CStateFile::Sync() {
+  return ::fsync(Fd(handle_)) == 0 ? S_OK : LastError();
+}
+
 HRESULT CStateFile::Close() {
   if (handle_ < 0) {
     return S_OK;
@@ -66,6 +70,36 @@ HRESULT CStateFile::Close() {
   const int closed = ::close(Fd(handle_));
   handle_ = -1;
   return closed == 0 ? S_OK : LastError();
+}
+
+void CStateFileReader::Close() {
+  if (handle_ >= 0) {
+    ::close(Fd(handle_));
+    handle_ = -1;
+  }
+}
+
+HRESULT CStateFileReader::Read(std::span<std::uint8_t> buffer, std::size_t& read) {
+  read = 0;
+  for (;;) {
+    const ssize_t got = ::read(Fd(handle_), buffer.data(), buffer.size());
+    if (got >= 0) {
+      read = static_cast<std::size_t>(got);
+      return S_OK;
+    }
+    if (errno != EINTR) {
+      return LastError();
+    }
+  }
+}
+
+HRESULT CStateFileReader::Size(std::uint64_t& size) const {
+  struct stat info {};
+  if (::fstat(Fd(handle_), &info) != 0) {
+    return LastError();
+  }
+  size = static_cast<std::uint64_t>(info.st_size);
+  return S_OK;
 }
 
 CStateDirectory::~CStateDirectory() {
@@ -103,7 +137,8 @@ CStateDirectory::EntryKind CStateDirectory::Inspect(std::string_view name) const
   return S_ISLNK(info.st_mode) ? EntryKind::kLink : EntryKind::kOther;
 }
 
-HRESULT CStateDirectory::Read(std::string_view name, std::vector<std::uint8_t>& contents) const {
+HRESULT CStateDirectory::OpenForReading(std::string_view name, CStateFileReader& reader) const {
+  reader.Close();
   // Non-blocking, in case the name is a FIFO: it is refused below rather than waited on.
   const int fd = ::openat(Fd(handle_), std::string(name).c_str(),
                           O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
@@ -111,21 +146,15 @@ HRESULT CStateDirectory::Read(std::string_view name, std::vector<std::uint8_t>& 
     return LastError();
   }
   struct stat info {};
-  HRESULT hr = ::fstat(fd, &info) != 0 ? LastError()
-               : S_ISREG(info.st_mode) ? S_OK
-                                       : HresultFromError(kErrorNotSupported);
-  contents.clear();
-  std::uint8_t block[4096];
-  for (ssize_t got = 1; SUCCEEDED(hr) && got != 0;) {
-    got = ::read(fd, block, sizeof block);
-    if (got < 0 && errno != EINTR) {
-      hr = LastError();
-    } else if (got > 0) {
-      contents.insert(contents.end(), block, block + got);
-    }
+  const HRESULT hr = ::fstat(fd, &info) != 0 ? LastError()
+                     : S_ISREG(info.st_mode) ? S_OK
+                                             : HresultFromError(kErrorNotSupported);
+  if (FAILED(hr)) {
+    ::close(fd);
+    return hr;
   }
-  ::close(fd);
-  return hr;
+  reader.handle_ = fd;
+  return S_OK;
 }
 
 HRESULT CStateDirectory::Create(std::string_view name, CStateFile& file) {
@@ -158,6 +187,10 @@ HRESULT CStateDirectory::Remove(std::string_view name) {
     return LastError();
   }
   return S_OK;
+}
+
+HRESULT CStateDirectory::Sync() {
+  return ::fsync(Fd(handle_)) == 0 ? S_OK : LastError();
 }
 
 }  // namespace hx

@@ -4,12 +4,11 @@
 // redirect a write elsewhere. Files and directories made here carry an access list that lets
 // their owner alone in.
 #include <windows.h>
-// After windows.h, whose types it uses.
-#include <sddl.h>
 
 #include <string>
 
 #include "platform/state_directory.h"
+#include "platform/win32/owner_only.h"
 
 namespace hx {
 namespace {
@@ -39,39 +38,6 @@ std::wstring Wide(std::string_view text) {
   ::MultiByteToWideChar(CP_ACP, 0, text.data(), length, wide.data(), needed);
   return wide;
 }
-
-// A protected access list that lets the current user alone in, inherited by what is made
-// inside. Without one (the user cannot be told), the system's default applies.
-class OwnerOnly {
- public:
-  OwnerOnly() {
-    HANDLE token = nullptr;
-    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) {
-      return;
-    }
-    alignas(TOKEN_USER) unsigned char buffer[256];
-    DWORD length = 0;
-    wchar_t* sid = nullptr;
-    if (::GetTokenInformation(token, TokenUser, buffer, sizeof(buffer), &length) &&
-        ::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &sid)) {
-      const std::wstring sddl = L"D:P(A;OICI;FA;;;" + std::wstring(sid) + L")";
-      if (::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
-                                                                 &descriptor_, nullptr)) {
-        attributes_.lpSecurityDescriptor = descriptor_;
-      }
-      ::LocalFree(sid);
-    }
-    ::CloseHandle(token);
-  }
-  ~OwnerOnly() { ::LocalFree(descriptor_); }
-  OwnerOnly(const OwnerOnly&) = delete;
-  OwnerOnly& operator=(const OwnerOnly&) = delete;
-  SECURITY_ATTRIBUTES* Attributes() { return &attributes_; }
-
- private:
-  PSECURITY_DESCRIPTOR descriptor_ = nullptr;
-  SECURITY_ATTRIBUTES attributes_{sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
-};
 
 // mkdir -p, each directory made for the owner alone.
 bool MakeDirectories(const std::wstring& path) {
@@ -114,6 +80,10 @@ HRESULT CStateFile::Write(std::span<const std::uint8_t> bytes) {
   return S_OK;
 }
 
+HRESULT CStateFile::Sync() {
+  return ::FlushFileBuffers(Handle(handle_)) ? S_OK : LastError();
+}
+
 HRESULT CStateFile::Close() {
   if (handle_ < 0) {
     return S_OK;
@@ -121,6 +91,33 @@ HRESULT CStateFile::Close() {
   const bool closed = ::CloseHandle(Handle(handle_)) != 0;
   handle_ = -1;
   return closed ? S_OK : LastError();
+}
+
+void CStateFileReader::Close() {
+  if (handle_ >= 0) {
+    ::CloseHandle(Handle(handle_));
+    handle_ = -1;
+  }
+}
+
+HRESULT CStateFileReader::Read(std::span<std::uint8_t> buffer, std::size_t& read) {
+  const DWORD chunk = buffer.size() > 0x10000000u ? 0x10000000u : static_cast<DWORD>(buffer.size());
+  DWORD got = 0;
+  read = 0;
+  if (!::ReadFile(Handle(handle_), buffer.data(), chunk, &got, nullptr)) {
+    return LastError();
+  }
+  read = got;
+  return S_OK;
+}
+
+HRESULT CStateFileReader::Size(std::uint64_t& size) const {
+  LARGE_INTEGER length{};
+  if (!::GetFileSizeEx(Handle(handle_), &length)) {
+    return LastError();
+  }
+  size = static_cast<std::uint64_t>(length.QuadPart);
+  return S_OK;
 }
 
 CStateDirectory::~CStateDirectory() {
@@ -182,10 +179,13 @@ CStateDirectory::EntryKind CStateDirectory::Inspect(std::string_view name) const
   return (attributes & FILE_ATTRIBUTE_DEVICE) != 0 ? EntryKind::kOther : EntryKind::kFile;
 }
 
-HRESULT CStateDirectory::Read(std::string_view name, std::vector<std::uint8_t>& contents) const {
-  const HANDLE file =
-      ::CreateFileW(PathIn(handle_, name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | kNoFollow, nullptr);
+HRESULT CStateDirectory::OpenForReading(std::string_view name, CStateFileReader& reader) const {
+  reader.Close();
+  // Shared for deletion, so that a rename over the name while the file is read (a slot read
+  // back as an update commits) goes ahead, as on POSIX, and the old file is read to its end.
+  const HANDLE file = ::CreateFileW(PathIn(handle_, name).c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS | kNoFollow, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     return LastError();
   }
@@ -198,14 +198,12 @@ HRESULT CStateDirectory::Read(std::string_view name, std::vector<std::uint8_t>& 
   } else if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     hr = HresultFromError(kErrorNotSupported);
   }
-  contents.clear();
-  std::uint8_t block[4096];
-  DWORD got = 0;
-  while (SUCCEEDED(hr) && ::ReadFile(file, block, sizeof(block), &got, nullptr) && got > 0) {
-    contents.insert(contents.end(), block, block + got);
+  if (FAILED(hr)) {
+    ::CloseHandle(file);
+    return hr;
   }
-  ::CloseHandle(file);
-  return hr;
+  reader.handle_ = Stored(file);
+  return S_OK;
 }
 
 HRESULT CStateDirectory::Create(std::string_view name, CStateFile& file) {
@@ -252,6 +250,15 @@ HRESULT CStateDirectory::Remove(std::string_view name) {
   if (!removed && ::GetLastError() != ERROR_FILE_NOT_FOUND) {
     return LastError();
   }
+  return S_OK;
+}
+
+// Windows has no call that writes a directory's entries through. Replace renames with
+// MOVEFILE_WRITE_THROUGH, which returns once the rename is on the disk, and a new file's entry
+// goes to the disk with the file on CStateFile::Sync (FlushFileBuffers commits NTFS's journal
+// of such changes). A removal may still be lost in a crash: whoever removes a file must cope
+// with finding it again.
+HRESULT CStateDirectory::Sync() {
   return S_OK;
 }
 

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <fstream>
 #include <future>
 #include <string>
 #include <thread>
@@ -39,16 +38,6 @@ test::ProcessResult ReadDaa(const std::string& device) {
 bool PrintedTheSettings(const test::ProcessResult& result) {
   return result.exit_status == 0 &&
          result.stdout_bytes.starts_with("\r\n********  Current DAA Settings in PDB");
-}
-
-long ResidentKib(pid_t pid) {
-  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-  for (std::string line; std::getline(status, line);) {
-    if (line.starts_with("VmRSS:")) {
-      return std::stol(line.substr(6));
-    }
-  }
-  return -1;
 }
 
 // A client that sends DAA requests as fast as the link takes them and never reads a reply.
@@ -111,10 +100,10 @@ TEST(EmulatorRobustness, AFloodingClientIsStalledAndLeavesNothingForTheNext) {
     EXPECT_EQ(std::count(first.begin(), first.begin() + 48, S_OK), 48);
     EXPECT_EQ(std::count(first.begin() + 48, first.end(), kStall), kRequests - 48);
     // Kept, the second burst's replies would take well over a megabyte.
-    const long resident = ResidentKib(emulator.Pid());
+    const long resident = test::MemoryKib(emulator.Pid(), "VmRSS");
     const std::vector<HRESULT> second = flooder.Send(kRequests);
     EXPECT_EQ(std::count(second.begin(), second.end(), kStall), kRequests);
-    EXPECT_LT(ResidentKib(emulator.Pid()) - resident, 512);
+    EXPECT_LT(test::MemoryKib(emulator.Pid(), "VmRSS") - resident, 512);
   }
   // What the flooder left unread went with it: the next client has the whole queue.
   const std::vector<HRESULT> next = FloodingClient(emulator.SocketPath()).Send(49);

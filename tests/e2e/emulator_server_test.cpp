@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -61,6 +62,18 @@ struct Connection {
   HRESULT opened;
 };
 
+// Uploads image as the configuration file over a connection of its own.
+void UploadConfiguration(const test::EmulatorProcess& emulator,
+                         const std::vector<std::uint8_t>& image) {
+  Connection link(emulator);
+  ASSERT_EQ(link.opened, S_OK);
+  std::vector<XuPacket> exchange{test::PasscodeRequest(2, "1234", XU_OPCODE_IMGUPD_INFO)};
+  const auto packets = test::UploadPackets(kConfigImageIndex, image);
+  exchange.insert(exchange.end(), packets.begin(), packets.end());
+  link.Exchange(exchange);
+  link.channel->Close();
+}
+
 TEST(EmulatorServer, KeepsTheDeviceStateAcrossConnectionsAndStopsOnTermination) {
   test::EmulatorProcess emulator(kEmulator, {"--daa", "group=9,low-mag=0x1234"});
   ASSERT_TRUE(emulator.Started());
@@ -117,6 +130,28 @@ TEST(EmulatorServer, KeepsSlotsInTheStateDirectoryButAuthorisesPerConnection) {
       (std::vector<std::pair<int, std::int32_t>>{{5, static_cast<std::int32_t>(0x80070005u)}}));
   second.channel->Close();
   EXPECT_EQ(emulator.Stop(), 0);
+}
+
+TEST(EmulatorServer, WithoutAStateDirectoryItKeepsSlotsInAPrivateOneRemovedWhenItEnds) {
+  test::TempDir temporary;
+  const std::string saved = std::getenv("TMPDIR") != nullptr ? std::getenv("TMPDIR") : "";
+  ::setenv("TMPDIR", temporary.Path().c_str(), 1);
+  test::EmulatorProcess emulator(kEmulator);
+  saved.empty() ? ::unsetenv("TMPDIR") : ::setenv("TMPDIR", saved.c_str(), 1);
+  ASSERT_TRUE(emulator.Started());
+  std::filesystem::path state;
+  for (const auto& entry : std::filesystem::directory_iterator(temporary.Path())) {
+    if (entry.path().filename().string().starts_with("hx7300-emulator-")) {
+      state = entry.path();
+    }
+  }
+  ASSERT_FALSE(state.empty());
+  EXPECT_EQ(std::filesystem::status(state).permissions(), std::filesystem::perms::owner_all);
+  const auto image = test::PatternBytes(100);
+  UploadConfiguration(emulator, image);
+  EXPECT_EQ(test::ReadBytes(state / "QVCONFIG.XML"), image);
+  EXPECT_EQ(emulator.Stop(), 0);
+  EXPECT_FALSE(std::filesystem::exists(state));
 }
 
 TEST(EmulatorServer, ARebootClosesTheLinkAndTheResetDeviceServesTheNextClient) {
@@ -234,13 +269,7 @@ TEST(EmulatorServer, StaleStagingEntriesAreRemovedAtStartAndNeverWrittenThrough)
   EXPECT_FALSE(std::filesystem::exists(slots / "SIG.TMP"));
 
   const auto image = test::PatternBytes(100);
-  Connection link(emulator);
-  ASSERT_EQ(link.opened, S_OK);
-  std::vector<XuPacket> exchange{test::PasscodeRequest(2, "1234", XU_OPCODE_IMGUPD_INFO)};
-  const auto packets = test::UploadPackets(kConfigImageIndex, image);
-  exchange.insert(exchange.end(), packets.begin(), packets.end());
-  link.Exchange(exchange);
-  link.channel->Close();
+  UploadConfiguration(emulator, image);
   EXPECT_EQ(test::ReadBytes(slots / "QVCONFIG.XML"), image);
   EXPECT_EQ(test::ReadBytes(victim), (std::vector<std::uint8_t>{1, 2, 3}));
   EXPECT_EQ(emulator.Stop(), 0);

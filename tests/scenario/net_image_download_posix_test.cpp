@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <map>
 #include <string>
 #include <vector>
@@ -33,7 +34,11 @@ class NetImageDownloadTest : public ::testing::Test {
  protected:
   // A virtual HX7300 with these faults ("name=value" as hx7300-emulator takes them).
   void StartDevice(const std::vector<std::string>& faults = {}) {
-    model_ = test::FaultedModel(faults);
+    StartDevice(test::FaultedModel(faults));
+  }
+
+  void StartDevice(std::shared_ptr<emu::FirmwareModel> model) {
+    model_ = std::move(model);
     ASSERT_NE(model_, nullptr);
     device_ = test::DeviceOn(model_);
     ASSERT_NE(device_, nullptr);
@@ -172,6 +177,24 @@ TEST_F(NetImageDownloadTest, WhatGoesWrongWithTheServerIsTheFailingStagesStatus)
     EXPECT_FALSE(model_->SlotContents(kConfigImageIndex).has_value());
     EXPECT_EQ(LastStepSent().back(), 255);
   }
+}
+
+TEST_F(NetImageDownloadTest, AServerThatTricklesIsGivenUpOnAsTimedOut) {
+  // At two bytes a second the image would take 20 s; the device gives up after 2 s below
+  // 1 KiB a second.
+  test::HttpTestServer server(
+      {{"/m.txt", Text("NK.BIN nk.bin\n")}, {"/nk.bin", test::PatternBytes(40)}});
+  ASSERT_TRUE(server.Started());
+  server.Trickle("/nk.bin");
+  emu::FirmwareOptions options;
+  options.net_update_pace.low_speed_seconds = 2;
+  StartDevice(std::make_shared<emu::FirmwareModel>(options));
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(Run("127.0.0.1", server.Port(), "m.txt"), static_cast<HRESULT>(0x80072EE2));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  EXPECT_TRUE(console_.Output().ends_with(
+      "Getting images...FAILED!  Error = 0x80072EE2 (0)\r\nImage Update failed.\r\n"));
+  EXPECT_FALSE(model_->SlotContents(kMainImageIndex).has_value());
 }
 
 TEST_F(NetImageDownloadTest, ServerNameThatCannotBeInAUrlFailsTheManifestsStage) {

@@ -1,5 +1,6 @@
 #include "support/http_test_server.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 
@@ -58,6 +59,11 @@ void HttpTestServer::BreakMidway(const std::string& path) {
   broken_.insert(path);
 }
 
+void HttpTestServer::Trickle(const std::string& path) {
+  std::lock_guard lock(mutex_);
+  trickled_.insert(path);
+}
+
 void HttpTestServer::Hold(const std::string& path) {
   std::lock_guard lock(mutex_);
   held_.insert(path);
@@ -103,9 +109,25 @@ void HttpTestServer::Answer(StreamSocket& client) {
   const std::size_t sent = head_only                ? 0
                            : broken_.contains(path) ? contents.size() / 2
                                                     : contents.size();
+  const bool trickle = trickled_.contains(path);
   lock.unlock();
-  if (SUCCEEDED(client.SendAll(Bytes(Header("200 OK", contents.size()))))) {
+  if (FAILED(client.SendAll(Bytes(Header("200 OK", contents.size()))))) {
+    return;
+  }
+  if (trickle) {
+    SendTrickle(client, std::span(contents).first(sent));
+  } else {
     client.SendAll(std::span(contents).first(sent));
+  }
+}
+
+void HttpTestServer::SendTrickle(StreamSocket& client, std::span<const std::uint8_t> body) {
+  for (std::size_t at = 0; at < body.size(); at += 2) {
+    std::unique_lock lock(mutex_);
+    if (stop_cv_.wait_for(lock, std::chrono::seconds(1), [this] { return Stopping(); }) ||
+        FAILED(client.SendAll(body.subspan(at, std::min<std::size_t>(2, body.size() - at))))) {
+      return;
+    }
   }
 }
 

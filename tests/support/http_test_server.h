@@ -1,7 +1,7 @@
 #pragma once
 // A small HTTP/1.1 server for tests of the network update: it serves files from memory on
 // 127.0.0.1 (GET and HEAD), one connection at a time, each closed after its answer, and can be
-// told to break a transfer midway or to leave a request unanswered.
+// told to break a transfer midway, to send it at a trickle or to leave a request unanswered.
 
 #include <atomic>
 #include <condition_variable>
@@ -31,6 +31,9 @@ class HttpTestServer {
   /// A GET for path is answered with its full length announced, but the connection is closed
   /// after half of the body. (A HEAD is answered as ever.)
   void BreakMidway(const std::string& path);
+  /// A GET for path is answered with its full length announced, then its body at two bytes a
+  /// second.
+  void Trickle(const std::string& path);
   /// A GET for path is read and never answered; the server takes no further connection until
   /// it is destroyed.
   void Hold(const std::string& path);
@@ -40,6 +43,7 @@ class HttpTestServer {
  private:
   void Serve();
   void Answer(StreamSocket& client);
+  void SendTrickle(StreamSocket& client, std::span<const std::uint8_t> body);
   bool Stopping() const { return stopping_.load(); }
 
   std::map<std::string, std::vector<std::uint8_t>> files_;
@@ -50,6 +54,7 @@ class HttpTestServer {
   mutable std::mutex mutex_;
   std::condition_variable stop_cv_;
   std::set<std::string> broken_;
+  std::set<std::string> trickled_;
   std::set<std::string> held_;
   std::vector<std::string> requests_;
   std::thread thread_;

@@ -8,9 +8,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <thread>
 
 extern char** environ;
@@ -100,6 +103,12 @@ pid_t Spawn(std::vector<std::string> argv, std::vector<std::string> environment,
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
   return pid;
+}
+
+std::string ErrorText(const std::string& path) {
+  std::ostringstream text;
+  text << std::ifstream(path).rdbuf();
+  return text.str();
 }
 
 void RecordExit(int status, ProcessResult& result) {
@@ -192,6 +201,16 @@ ProcessResult RunProcess(const ProcessRun& run) {
   return result;
 }
 
+long MemoryKib(pid_t pid, const std::string& field) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.starts_with(field + ":")) {
+      return std::stol(line.substr(field.size() + 1));
+    }
+  }
+  return -1;
+}
+
 EmulatorProcess::EmulatorProcess(const std::string& binary, std::vector<std::string> extra_args,
                                  const std::string& socket_path, Transport transport,
                                  const std::string& launcher) {
@@ -212,9 +231,12 @@ EmulatorProcess::EmulatorProcess(const std::string& binary, std::vector<std::str
   if (!out.Open()) {
     return;
   }
+  error_path_ = directory_ + "/stderr";
+  int err = ::open(error_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   ProcessRun run;
-  pid_ = Spawn(argv, Environment(run), -1, out.write_end, -1);
+  pid_ = Spawn(argv, Environment(run), -1, out.write_end, err);
   CloseFd(out.write_end);
+  CloseFd(err);
   stdout_fd_ = out.read_end;
   const auto deadline = Clock::now() + std::chrono::seconds(30);
   while (pid_ > 0 && !listening_line_.ends_with('\n') && Clock::now() < deadline) {
@@ -255,9 +277,21 @@ int EmulatorProcess::Stop() {
     RecordExit(status, result);
     exit_status_ = result.exit_status;
     pid_ = -1;
+    std::fputs(ErrorText(error_path_).c_str(), stderr);
   }
   CloseFd(stdout_fd_);
   return exit_status_;
+}
+
+bool EmulatorProcess::WaitForError(const std::string& text, std::chrono::milliseconds limit) const {
+  const auto deadline = Clock::now() + limit;
+  while (ErrorText(error_path_).find(text) == std::string::npos) {
+    if (Clock::now() > deadline) {
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
 }
 
 EmulatorProcess::~EmulatorProcess() {

@@ -35,6 +35,10 @@ struct ProcessResult {
 /// Runs a program to its end (or its time limit), feeding stdin and capturing both outputs.
 ProcessResult RunProcess(const ProcessRun& run);
 
+/// A memory figure of a running process as /proc gives it ("VmRSS", "VmHWM", ...), in KiB;
+/// -1 when it cannot be read.
+long MemoryKib(pid_t pid, const std::string& field);
+
 /// An hx7300-emulator listening on a fresh Unix socket in its own temporary directory (or on a
 /// loopback TCP port the system chooses), from construction until Stop or destruction.
 class EmulatorProcess {
@@ -61,6 +65,10 @@ class EmulatorProcess {
   const std::string& SocketPath() const { return socket_path_; }
   /// The line it printed when it began listening.
   const std::string& ListeningLine() const { return listening_line_; }
+  /// Waits until what it has written on standard error contains text; false at the time
+  /// limit. What it writes there is kept aside, and passed on to this process's standard error
+  /// when it is stopped.
+  bool WaitForError(const std::string& text, std::chrono::milliseconds limit) const;
   /// Sends SIGTERM and waits (killing it after 5 s); returns its ProcessResult-style exit
   /// status (-1 when it ended by a signal). Later calls return the same.
   int Stop();
@@ -71,6 +79,7 @@ class EmulatorProcess {
   bool started_ = false;
   int exit_status_ = -1;
   std::string directory_;
+  std::string error_path_;
   std::string socket_path_;
   std::string address_;
   std::string listening_line_;
