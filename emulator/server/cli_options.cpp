@@ -8,6 +8,7 @@
 #include "model/net_update_options.h"
 #include "model/option_text.h"
 #include "model/xml_check.h"
+#include "server/passcode_check.h"
 
 namespace hx::emu {
 namespace {
@@ -49,8 +50,9 @@ bool ApplyOption(std::string_view name, const std::string& value, ServerOptions&
     return true;
   }
   if (name == "--passcode") {
-    firmware.passcode = value;
-  } else if (name == "--state-dir") {
+    return PasscodeFromArgument(value, firmware.passcode, error);
+  }
+  if (name == "--state-dir") {
     firmware.state_dir = value;
   } else if (name == "--device-path") {
     if (value.size() > link::kMaxDevicePath) {
@@ -109,7 +111,8 @@ std::string ServerHelpText() {
       "\n"
       "Options:\n"
       "  --listen ADDR         where to listen, and how (required)\n"
-      "  --passcode TEXT       the device passcode (default 1234)\n"
+      "  --passcode TEXT       the device passcode (default 1234): 1 to 15 letters and digits,\n"
+      "                        as a run can type them\n"
       "  --state-dir DIR       keep the device's state as files in DIR (below)\n"
       "  --device-path TEXT    the device path announced to clients\n"
       "  --daa KEY=V[,KEY=V]   DAA settings: group, record3, gcr, ictrl1-voice, ictrl2-voice,\n"

@@ -1,4 +1,5 @@
 // hx7300-emulator: a virtual HX7300 served over the virtual device link.
+#include <clocale>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -78,6 +79,8 @@ int Run(const hx::emu::ServerOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // --passcode is decoded as the utility decodes what is typed at its prompt: with the locale.
+  std::setlocale(LC_CTYPE, "");
   const std::vector<std::string> args(argv + 1, argv + argc);
   hx::emu::ServerOptions options;
   std::string error;

@@ -5,6 +5,7 @@
 #include "model/passcode_store.h"
 #include "platform/state_directory.h"
 #include "protocol/image_slots.h"
+#include "server/passcode_check.h"
 #include "server/result_text.h"
 
 namespace hx::emu {
@@ -54,6 +55,13 @@ bool PrepareStateDirectory(const std::string& path, std::vector<std::string>& no
   for (const char* temporary : {PasscodeStore::kPasscodeTemporary, DeviceClock::kClockTemporary,
                                 LogServer::kRecordTemporary}) {
     if (!ClearStagingEntry(dir, path, temporary, notes, problem)) {
+      return false;
+    }
+  }
+  std::string kept;
+  if (PasscodeStore::ReadKept(dir, kept)) {
+    if (const std::string why = PasscodeProblem(kept); !why.empty()) {
+      problem = "--state-dir " + path + ": its " + PasscodeStore::kPasscodeFile + " file " + why;
       return false;
     }
   }

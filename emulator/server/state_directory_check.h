@@ -8,8 +8,9 @@ namespace hx::emu {
 
 /// Readies the state directory: creates it (for the owner alone) when missing, removes what
 /// stands where a staging file belongs (a file a killed device left, or a link, which is never
-/// written through) and refuses a directory standing there. Returns false, with a message in
-/// problem, when the directory cannot be used; notes receives a line for each entry removed.
+/// written through) and refuses a directory standing there, or a PASSCODE file that holds no
+/// passcode a run could type. Returns false, with a message in problem, when the directory
+/// cannot be used; notes receives a line for each entry removed.
 bool PrepareStateDirectory(const std::string& path, std::vector<std::string>& notes,
                            std::string& problem);
 

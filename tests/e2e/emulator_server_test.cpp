@@ -12,6 +12,7 @@
 #include "device/link_frames.h"
 #include "platform/stream_socket.h"
 #include "protocol/opcodes.h"
+#include "support/environment.h"
 #include "support/firmware_host.h"
 #include "support/process_runner.h"
 #include "support/temp_file.h"
@@ -218,6 +219,62 @@ TEST(EmulatorServer, StateDirectoryThatCannotBeUsedSafelyIsRefusedAtStart) {
     EXPECT_EQ(refused.stderr_bytes, "hx7300-emulator: " + message);
     EXPECT_EQ(refused.stdout_bytes, "");
   }
+}
+
+std::vector<std::uint8_t> Bytes(std::string_view text) {
+  return {text.begin(), text.end()};
+}
+
+TEST(EmulatorServer, APasscodeThatNoRunCouldTypeIsRefusedAtStart) {
+  test::TempDir dir;
+  const std::string listen = "unix:" + (dir.Path() / "device.sock").string();
+  const std::string untypeable =
+      "holds a character that no run can type: a passcode is letters and digits that "
+      "Windows-1252 has\n";
+  const std::pair<std::string, std::string> cases[] = {
+      {"", "--passcode is empty, and a run never sets an empty passcode\n"},
+      {"abcdefghij123456", "--passcode is longer than the 15 characters a run can type\n"},
+      {"12 34", "--passcode " + untypeable}};
+  for (const auto& [passcode, message] : cases) {
+    const test::ProcessResult refused = test::RunProcess(
+        {.argv = {kEmulator, "--listen", listen, "--passcode", passcode}, .timeout = 3s});
+    EXPECT_EQ(refused.exit_status, 2);
+    EXPECT_TRUE(refused.stderr_bytes.starts_with("hx7300-emulator: " + message))
+        << refused.stderr_bytes;
+  }
+  test::TempDir state;
+  state.Write("PASSCODE", Bytes("12 34\n"));
+  const test::ProcessResult refused = test::RunProcess(
+      {.argv = {kEmulator, "--listen", listen, "--state-dir", state.Path().string()},
+       .timeout = 3s});
+  EXPECT_EQ(refused.exit_status, 2);
+  EXPECT_EQ(refused.stderr_bytes, "hx7300-emulator: --state-dir " + state.Path().string() +
+                                      ": its PASSCODE file " + untypeable);
+}
+
+TEST(EmulatorServer, PasscodesTypedInTheLocaleWrittenByEchoOrChangedByARunAreAllUsable) {
+  const std::vector<std::pair<int, std::int32_t>> accepted{{13, 0}};
+  {
+    // "Été" as the terminal gives it, to the device as Windows-1252 bytes.
+    test::ScopedEnvironmentVariable utf8("LC_ALL", "C.UTF-8");
+    test::EmulatorProcess typed(kEmulator, {"--passcode", "\xC3\x89t\xC3\xA9"});
+    ASSERT_TRUE(typed.Started());
+    EXPECT_EQ(Connection(typed).Exchange({test::PasscodeRequest(2, "\xC9t\xE9", 13)}), accepted);
+  }
+  test::TempDir state;
+  state.Write("PASSCODE", Bytes("5678\n"));  // as `echo 5678 > PASSCODE` writes it
+  const std::vector<std::string> args{"--state-dir", state.Path().string()};
+  {
+    test::EmulatorProcess emulator(kEmulator, args);
+    ASSERT_TRUE(emulator.Started());
+    EXPECT_EQ(Connection(emulator).Exchange(
+                  {test::PasscodeRequest(2, "5678", 13), test::PasscodeRequest(3, "N\xE9w2")}),
+              (std::vector<std::pair<int, std::int32_t>>{{13, 0}, {13, 0}}));
+  }
+  // The file the device wrote itself is read again at the next start.
+  test::EmulatorProcess restarted(kEmulator, args);
+  ASSERT_TRUE(restarted.Started());
+  EXPECT_EQ(Connection(restarted).Exchange({test::PasscodeRequest(2, "N\xE9w2", 13)}), accepted);
 }
 
 TEST(EmulatorServer, StaleStagingEntriesAreRemovedAtStartAndNeverWrittenThrough) {
