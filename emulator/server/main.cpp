@@ -69,9 +69,10 @@ int Run(const hx::emu::ServerOptions& options) {
   // Whoever started the emulator waits for this line before connecting.
   std::printf("hx7300-emulator listening on %s\n", where.c_str());
   std::fflush(stdout);
-  const HRESULT served = options.kind == hx::emu::ServerOptions::Kind::kUsbip
-                             ? hx::emu::ServeUsbip(listener, model, hx::StopRequested)
-                             : hx::emu::ServeClients(listener, model, hx::StopRequested);
+  const HRESULT served =
+      options.kind == hx::emu::ServerOptions::Kind::kUsbip
+          ? hx::emu::ServeUsbip(listener, model, hx::StopRequested)
+          : hx::emu::ServeClients(listener, model, options.idle_timeout, hx::StopRequested);
   listener.Close();
   return SUCCEEDED(served) ? 0 : 1;
 }

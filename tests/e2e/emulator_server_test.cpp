@@ -357,8 +357,8 @@ TEST(EmulatorServer, HelpNamesEveryFaultApartFromTheOptionsAndBadOptionsAreRefus
   const std::string& text = help.stdout_bytes;
   const std::size_t faults = text.find("\nFaults (NAME[=VALUE] for --fault):\n");
   ASSERT_NE(faults, std::string::npos) << text;
-  for (const char* option :
-       {"--listen", "--passcode", "--state-dir", "--device-path", "--daa", "--fault", "--help"}) {
+  for (const char* option : {"--listen", "--passcode", "--state-dir", "--device-path",
+                             "--idle-timeout", "--daa", "--fault", "--help"}) {
     EXPECT_LT(text.find("  " + std::string(option) + " "), faults) << option;
   }
   EXPECT_LT(text.find("usbip:"), faults);
@@ -375,11 +375,16 @@ TEST(EmulatorServer, HelpNamesEveryFaultApartFromTheOptionsAndBadOptionsAreRefus
   for (const char* file : {"PASSCODE", "CLOCK.TXT", "LOGSERVER.TXT", "QVCONFIG.XML"}) {
     EXPECT_LT(text.find(file), faults) << file;
   }
-  const test::ProcessResult bad =
-      test::RunProcess({.argv = {kEmulator, "--listen", "unix:/tmp/x", "--fault", "melt"}});
-  EXPECT_EQ(bad.exit_status, 2);
-  EXPECT_TRUE(bad.stderr_bytes.starts_with("hx7300-emulator: bad fault 'melt'\n"));
-  EXPECT_EQ(bad.stdout_bytes, "");
+  for (const auto& [option, value, message] :
+       {std::tuple{"--fault", "melt", "bad fault 'melt'\n"},
+        std::tuple{"--idle-timeout", "-1",
+                   "bad --idle-timeout '-1': a whole number of seconds, 0 for none\n"}}) {
+    const test::ProcessResult bad =
+        test::RunProcess({.argv = {kEmulator, "--listen", "unix:/tmp/x", option, value}});
+    EXPECT_EQ(bad.exit_status, 2);
+    EXPECT_TRUE(bad.stderr_bytes.starts_with(std::string("hx7300-emulator: ") + message));
+    EXPECT_EQ(bad.stdout_bytes, "");
+  }
 }
 
 }  // namespace

@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <thread>
 
 extern char** environ;
@@ -212,9 +214,12 @@ EmulatorProcess::EmulatorProcess(const std::string& binary, std::vector<std::str
   if (!out.Open()) {
     return;
   }
+  stderr_path_ = directory_ + "/stderr";
+  int err = ::open(stderr_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   ProcessRun run;
-  pid_ = Spawn(argv, Environment(run), -1, out.write_end, -1);
+  pid_ = Spawn(argv, Environment(run), -1, out.write_end, err);
   CloseFd(out.write_end);
+  CloseFd(err);
   stdout_fd_ = out.read_end;
   const auto deadline = Clock::now() + std::chrono::seconds(30);
   while (pid_ > 0 && !listening_line_.ends_with('\n') && Clock::now() < deadline) {
@@ -236,6 +241,11 @@ EmulatorProcess::EmulatorProcess(const std::string& binary, std::vector<std::str
       address_.pop_back();
     }
   }
+}
+
+std::string EmulatorProcess::StandardError() const {
+  std::ifstream file(stderr_path_, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
 int EmulatorProcess::Stop() {

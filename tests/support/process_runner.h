@@ -61,6 +61,8 @@ class EmulatorProcess {
   const std::string& SocketPath() const { return socket_path_; }
   /// The line it printed when it began listening.
   const std::string& ListeningLine() const { return listening_line_; }
+  /// What it has written to standard error so far.
+  std::string StandardError() const;
   /// Sends SIGTERM and waits (killing it after 5 s); returns its ProcessResult-style exit
   /// status (-1 when it ended by a signal). Later calls return the same.
   int Stop();
@@ -71,6 +73,7 @@ class EmulatorProcess {
   bool started_ = false;
   int exit_status_ = -1;
   std::string directory_;
+  std::string stderr_path_;
   std::string socket_path_;
   std::string address_;
   std::string listening_line_;
