@@ -5,15 +5,14 @@
 
 #include "model/device_status.h"
 #include "protocol/opcodes.h"
+#include "protocol/passcode_text.h"
 
 namespace hx::emu {
 namespace {
 
 // The passcode's text takes Length bytes of its field, which also holds the terminator.
-constexpr std::size_t kMaxPasscodeBytes = 15;
-
 std::optional<std::span<const std::uint8_t>> PasscodeOf(const XuPacket& request) {
-  if (request.Length() > kMaxPasscodeBytes) {
+  if (request.Length() > kMaxPasscodeLength) {
     return std::nullopt;
   }
   return request.PasscodeText().first(request.Length());
@@ -57,7 +56,9 @@ void PasscodeCommands::Change(const XuPacket& request, XuPacket& reply) {
   const auto text = PasscodeOf(request);
   if (!just_validated) {
     reply.SetStatus(kStatusAccessDenied);
-  } else if (!text || text->empty()) {
+  } else if (!text || CheckPasscode(*text) != PasscodeFault::kNone) {
+    // Kept, a passcode that no run can type would lock every run out, and refuse the state
+    // directory at the device's next start.
     reply.SetStatus(kStatusInvalidArgument);
   } else if (!store_.Replace(*text)) {
     reply.SetStatus(kStatusFailed);

@@ -24,7 +24,8 @@ class PasscodeCommands {
 
   /// Status 0 and the request's ConfigCommand authorised, or a failure and nothing authorised.
   void Validate(const XuPacket& request, XuPacket& reply);
-  /// Status 0 and the passcode replaced, or a failure and the passcode kept.
+  /// Status 0 and the passcode replaced, or a failure and the passcode kept; a new passcode
+  /// that no run can set (CheckPasscode) is refused as an invalid argument.
   void Change(const XuPacket& request, XuPacket& reply);
 
  private:

@@ -1,6 +1,7 @@
 #include "model/passcode_store.h"
 
 #include <algorithm>
+#include <string_view>
 #include <vector>
 
 #include "model/state_file.h"
@@ -9,10 +10,22 @@ namespace hx::emu {
 
 PasscodeStore::PasscodeStore(std::string initial, CStateDirectory* state_dir)
     : passcode_(std::move(initial)), state_dir_(state_dir) {
-  std::vector<std::uint8_t> kept;
-  if (state_dir_ != nullptr && SUCCEEDED(state_dir_->Read(kPasscodeFile, kept))) {
-    passcode_.assign(kept.begin(), kept.end());
+  if (state_dir_ != nullptr) {
+    ReadKept(*state_dir_, passcode_);
   }
+}
+
+bool PasscodeStore::ReadKept(const CStateDirectory& dir, std::string& passcode) {
+  std::vector<std::uint8_t> kept;
+  if (FAILED(dir.Read(kPasscodeFile, kept))) {
+    return false;
+  }
+  std::string_view text(reinterpret_cast<const char*>(kept.data()), kept.size());
+  if (text.ends_with('\n')) {
+    text.remove_suffix(text.ends_with("\r\n") ? 2 : 1);
+  }
+  passcode.assign(text);
+  return true;
 }
 
 bool PasscodeStore::Matches(std::span<const std::uint8_t> text) const {

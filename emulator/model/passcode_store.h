@@ -19,6 +19,10 @@ class PasscodeStore {
   /// initial is the passcode unless state_dir (when not null) keeps a changed one.
   PasscodeStore(std::string initial, CStateDirectory* state_dir);
 
+  /// The passcode that dir keeps, without the one line end ("\n" or "\r\n") that a person
+  /// writing the file with `echo` or an editor puts after it; false when dir keeps none.
+  static bool ReadKept(const CStateDirectory& dir, std::string& passcode);
+
   /// True when text is exactly the passcode's bytes.
   bool Matches(std::span<const std::uint8_t> text) const;
   /// Replaces the passcode; false, and the old one stays, when the state directory cannot

@@ -7,7 +7,9 @@
 #include "model/http_fetch.h"
 #include "model/net_update_options.h"
 #include "model/option_text.h"
+#include "model/option_values.h"
 #include "model/xml_check.h"
+#include "server/passcode_check.h"
 
 namespace hx::emu {
 namespace {
@@ -48,9 +50,19 @@ bool ApplyOption(std::string_view name, const std::string& value, ServerOptions&
     }
     return true;
   }
+  if (name == "--idle-timeout") {
+    std::uint32_t seconds = 0;
+    if (!ParseInto(value, seconds)) {
+      error = "bad --idle-timeout '" + value + "': a whole number of seconds, 0 for none";
+      return false;
+    }
+    options.idle_timeout = std::chrono::seconds(seconds);
+    return true;
+  }
   if (name == "--passcode") {
-    firmware.passcode = value;
-  } else if (name == "--state-dir") {
+    return PasscodeFromArgument(value, firmware.passcode, error);
+  }
+  if (name == "--state-dir") {
     firmware.state_dir = value;
   } else if (name == "--device-path") {
     if (value.size() > link::kMaxDevicePath) {
@@ -109,9 +121,13 @@ std::string ServerHelpText() {
       "\n"
       "Options:\n"
       "  --listen ADDR         where to listen, and how (required)\n"
-      "  --passcode TEXT       the device passcode (default 1234)\n"
+      "  --passcode TEXT       the device passcode (default 1234): 1 to 15 letters and digits,\n"
+      "                        as a run can type them\n"
       "  --state-dir DIR       keep the device's state as files in DIR (below)\n"
       "  --device-path TEXT    the device path announced to clients\n"
+      "  --idle-timeout SECONDS\n"
+      "                        close a client of unix: or tcp: that sends no request for this\n"
+      "                        long, freeing the device for the next (default 300; 0: never)\n"
       "  --daa KEY=V[,KEY=V]   DAA settings: group, record3, gcr, ictrl1-voice, ictrl2-voice,\n"
       "                        ictrl3-voice, ictrl1-dtmf, ictrl2-dtmf, ictrl3-dtmf, lvcs,\n"
       "                        low-mag, high-mag\n"

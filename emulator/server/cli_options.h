@@ -1,6 +1,8 @@
 #pragma once
 // The command line of hx7300-emulator.
 
+#include <chrono>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -14,6 +16,8 @@ struct ServerOptions {
   std::string path;  ///< kUnix
   std::string host;  ///< kTcp and kUsbip: a numeric address
   std::uint16_t port = 0;
+  /// kUnix and kTcp: a client that sends no request for this long is closed; 0: never.
+  std::chrono::seconds idle_timeout{300};
   FirmwareOptions firmware;
 };
 

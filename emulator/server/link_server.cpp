@@ -2,8 +2,10 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "device/link_frames.h"
@@ -54,17 +56,27 @@ link::DeviceFrame Answer(FirmwareModel& model, const link::RequestFrame& request
 }
 
 // Answers the client's requests in order until it leaves, sends a frame the link does not
-// know, a write fails, the device's disconnect fault strikes, or a stop is asked for. What
-// the client left behind in the device goes with it.
-void ServeClient(StreamSocket& client, FirmwareModel& model, const StopCheck& stop) {
+// know, stays silent past idle_timeout, a write fails, the device's disconnect fault strikes,
+// or a stop is asked for. What the client left behind in the device goes with it.
+void ServeClient(StreamSocket& client, FirmwareModel& model, std::chrono::seconds idle_timeout,
+                 const StopCheck& stop) {
+  std::optional<std::chrono::milliseconds> idle_limit;
+  if (idle_timeout.count() != 0) {
+    idle_limit = idle_timeout;
+  }
   auto writer = std::make_shared<ClientWriter>(client);
   model.SetInterruptSink([writer] { writer->Send(link::MakeInterrupt()); });
   HRESULT hr = writer->Send(link::MakeHello(model.DevicePath()));
   while (SUCCEEDED(hr)) {
     link::RequestFrameBytes bytes{};
     link::RequestFrame request;
-    if (FAILED(client.ReceiveExact(bytes, std::nullopt, stop)) ||
-        link::DecodeRequest(bytes, request) != link::FrameError::kNone) {
+    const HRESULT received = client.ReceiveExact(bytes, idle_limit, stop);
+    if (received == kHrTimeout) {
+      // Whoever runs the emulator learns why the device went free without a client leaving.
+      std::fprintf(stderr, "hx7300-emulator: closed a client that sent nothing for %lld s\n",
+                   static_cast<long long>(idle_timeout.count()));
+    }
+    if (FAILED(received) || link::DecodeRequest(bytes, request) != link::FrameError::kNone) {
       break;
     }
     if (model.Silent()) {
@@ -107,11 +119,11 @@ class ClientSession {
     return false;
   }
 
-  void Start(StreamSocket client, const StopCheck& stop) {
+  void Start(StreamSocket client, std::chrono::seconds idle_timeout, const StopCheck& stop) {
     client_ = std::move(client);
     ended_ = false;
-    thread_ = std::thread([this, stop] {
-      ServeClient(client_, model_, stop);
+    thread_ = std::thread([this, idle_timeout, stop] {
+      ServeClient(client_, model_, idle_timeout, stop);
       std::lock_guard lock(mutex_);
       ended_ = true;
       ended_cv_.notify_all();
@@ -149,7 +161,8 @@ void RefuseAsBusy(StreamSocket& client, const FirmwareModel& model) {
 
 }  // namespace
 
-HRESULT ServeClients(ListeningSocket& listener, FirmwareModel& model, const StopCheck& stop) {
+HRESULT ServeClients(ListeningSocket& listener, FirmwareModel& model,
+                     std::chrono::seconds idle_timeout, const StopCheck& stop) {
   ClientSession session(model);
   for (;;) {
     StreamSocket client;
@@ -163,7 +176,7 @@ HRESULT ServeClients(ListeningSocket& listener, FirmwareModel& model, const Stop
     if (session.Busy()) {
       RefuseAsBusy(client, model);
     } else {
-      session.Start(std::move(client), stop);
+      session.Start(std::move(client), idle_timeout, stop);
     }
   }
 }

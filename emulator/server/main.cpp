@@ -1,4 +1,5 @@
 // hx7300-emulator: a virtual HX7300 served over the virtual device link.
+#include <clocale>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -77,9 +78,10 @@ int Run(hx::emu::ServerOptions options) {
   // Whoever started the emulator waits for this line before connecting.
   std::printf("hx7300-emulator listening on %s\n", where.c_str());
   std::fflush(stdout);
-  const HRESULT served = options.kind == hx::emu::ServerOptions::Kind::kUsbip
-                             ? hx::emu::ServeUsbip(listener, model, hx::StopRequested)
-                             : hx::emu::ServeClients(listener, model, hx::StopRequested);
+  const HRESULT served =
+      options.kind == hx::emu::ServerOptions::Kind::kUsbip
+          ? hx::emu::ServeUsbip(listener, model, hx::StopRequested)
+          : hx::emu::ServeClients(listener, model, options.idle_timeout, hx::StopRequested);
   listener.Close();
   return SUCCEEDED(served) ? 0 : 1;
 }
@@ -87,6 +89,8 @@ int Run(hx::emu::ServerOptions options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // --passcode is decoded as the utility decodes what is typed at its prompt: with the locale.
+  std::setlocale(LC_CTYPE, "");
   const std::vector<std::string> args(argv + 1, argv + argc);
   hx::emu::ServerOptions options;
   std::string error;

@@ -1,7 +1,9 @@
 #include "server/state_directory_check.h"
 
+#include "model/passcode_store.h"
 #include "model/state_recovery.h"
 #include "platform/state_directory.h"
+#include "server/passcode_check.h"
 #include "server/result_text.h"
 
 namespace hx::emu {
@@ -61,7 +63,17 @@ bool PrepareStateDirectory(const std::string& path, std::vector<std::string>& no
     return false;
   }
   // The model recovers the directory again when it opens it, and then finds nothing to do.
-  return Report(RecoverStateDirectory(dir), path, notes, problem);
+  if (!Report(RecoverStateDirectory(dir), path, notes, problem)) {
+    return false;
+  }
+  std::string kept;
+  if (PasscodeStore::ReadKept(dir, kept)) {
+    if (const std::string why = PasscodeProblem(kept); !why.empty()) {
+      problem = "--state-dir " + path + ": its " + PasscodeStore::kPasscodeFile + " file " + why;
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace hx::emu

@@ -4,19 +4,24 @@
 #include <chrono>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string_view>
 #include <thread>
 
 #include "device/uvc_descriptors.h"
 #include "usb/camera_descriptors.h"
+#include "usbip/connection_threads.h"
 #include "usbip/usbip_session.h"
 #include "usbip/usbip_wire.h"
 
 namespace hx::emu {
 namespace {
 
-// A host that connects and says nothing must not keep others waiting.
+// A host that connects and says nothing is let go after this; each host's request is read on a
+// thread of its own, so that meanwhile it keeps nobody else waiting.
 constexpr std::chrono::seconds kRequestTimeout{5};
+// Hosts whose request is being read at once; the usbip tools make one connection each.
+constexpr std::size_t kMostOpenRequests = 16;
 
 usbip::DeviceRecord ExportedDevice() {
   const auto device = usb::DeviceDescriptor();
@@ -59,11 +64,13 @@ void ListDevices(StreamSocket& client) {
   Reply(client, usbip::kReplyDeviceList, usbip::kStatusOk, body);
 }
 
-// The one host that has imported the device, served on its own thread.
+// The one host that has imported the device, served on its own thread. Hosts claim it from
+// the threads that read their requests, so the claim is one atomic step.
 class ImportedDevice {
  public:
   explicit ImportedDevice(FirmwareModel& model) : model_(model) {}
   ~ImportedDevice() {
+    std::lock_guard lock(mutex_);
     if (session_) {
       session_->Shutdown();
     }
@@ -72,11 +79,15 @@ class ImportedDevice {
   ImportedDevice(const ImportedDevice&) = delete;
   ImportedDevice& operator=(const ImportedDevice&) = delete;
 
-  bool Busy() const { return serving_; }
+  /// True, and the device taken, when no host has it; Start must follow.
+  bool Claim() {
+    bool serving = false;
+    return serving_.compare_exchange_strong(serving, true);
+  }
   void Start(StreamSocket socket, const StopCheck& stop) {
+    std::lock_guard lock(mutex_);
     Join();
     session_ = std::make_unique<UsbipSession>(std::move(socket), model_);
-    serving_ = true;
     thread_ = std::thread([this, stop] {
       session_->Run(stop);
       // Free before the host can see the connection end, so that it may import again at once.
@@ -93,12 +104,13 @@ class ImportedDevice {
   }
 
   FirmwareModel& model_;
+  std::mutex mutex_;  // guards session_ and thread_ against the next host's Start
   std::unique_ptr<UsbipSession> session_;
   std::thread thread_;
   std::atomic<bool> serving_{false};
 };
 
-void Import(StreamSocket client, ImportedDevice& imported, const StopCheck& stop) {
+void Import(StreamSocket& client, ImportedDevice& imported, const StopCheck& stop) {
   std::array<std::uint8_t, usbip::kBusIdSize> bus_id{};
   if (FAILED(client.ReceiveExact(bus_id, kRequestTimeout, stop))) {
     return;
@@ -108,7 +120,7 @@ void Import(StreamSocket client, ImportedDevice& imported, const StopCheck& stop
     Reply(client, usbip::kReplyImport, usbip::kStatusNoDevice);
     return;
   }
-  if (imported.Busy()) {
+  if (!imported.Claim()) {
     Reply(client, usbip::kReplyImport, usbip::kStatusDeviceBusy);
     return;
   }
@@ -116,7 +128,8 @@ void Import(StreamSocket client, ImportedDevice& imported, const StopCheck& stop
   imported.Start(std::move(client), stop);
 }
 
-void Answer(StreamSocket client, ImportedDevice& imported, const StopCheck& stop) {
+// Answers a host's one request: the device list, or an import that hands the connection on.
+void Answer(StreamSocket& client, ImportedDevice& imported, const StopCheck& stop) {
   usbip::OperationHeaderBytes bytes{};
   if (FAILED(client.ReceiveExact(bytes, kRequestTimeout, stop))) {
     return;
@@ -128,7 +141,7 @@ void Answer(StreamSocket client, ImportedDevice& imported, const StopCheck& stop
   if (request.code == usbip::kRequestDeviceList) {
     ListDevices(client);
   } else if (request.code == usbip::kRequestImport) {
-    Import(std::move(client), imported, stop);
+    Import(client, imported, stop);
   }
 }
 
@@ -136,6 +149,11 @@ void Answer(StreamSocket client, ImportedDevice& imported, const StopCheck& stop
 
 HRESULT ServeUsbip(ListeningSocket& listener, FirmwareModel& model, const StopCheck& stop) {
   ImportedDevice imported(model);
+  // Declared after the device, so that every request's thread has ended before it goes.
+  ConnectionThreads requests(kMostOpenRequests);
+  const ConnectionThreads::Serve answer = [&imported, &stop](StreamSocket& client) {
+    Answer(client, imported, stop);
+  };
   for (;;) {
     StreamSocket client;
     const HRESULT hr = listener.Accept(client, stop);
@@ -145,7 +163,10 @@ HRESULT ServeUsbip(ListeningSocket& listener, FirmwareModel& model, const StopCh
     if (FAILED(hr)) {
       return hr;
     }
-    Answer(std::move(client), imported, stop);
+    if (!requests.Start(client, answer)) {
+      // Beyond the limit a connection is closed at once: the host sees it end, not a wait.
+      client.Close();
+    }
   }
 }
 

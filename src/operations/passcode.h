@@ -6,10 +6,12 @@
 
 #include "device/capture_device.h"
 #include "platform/hresult.h"
+#include "protocol/passcode_text.h"
 
 namespace hx {
 
-inline constexpr std::size_t kPasscodeCapacity = 16;
+/// The prompt's buffer: the longest passcode and its terminator.
+inline constexpr std::size_t kPasscodeCapacity = kMaxPasscodeLength + 1;
 
 /// Prompts for the passcode and has the device validate it for the operation of `opcode`.
 /// Returns the device's Status when it refuses.

@@ -1,9 +1,10 @@
 // hx7300-emulator against clients that do not play fair: one that floods the device with
-// requests and never reads a reply, one that comes while another is served, and the utility
-// against a server that has stopped taking connections.
+// requests and never reads a reply, one that comes while another is served, one that connects
+// and says nothing, and the utility against a server that has stopped taking connections.
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
 #include <future>
 #include <string>
@@ -140,6 +141,23 @@ TEST(EmulatorRobustness, ASecondClientIsToldAtOnceThatTheDeviceIsBusy) {
   XuPacket status;
   EXPECT_EQ(first->Get(kStatusSelector, status.Bytes()), S_OK);
   first->Close();
+  EXPECT_TRUE(PrintedTheSettings(ReadDaa(emulator.Address())));
+  EXPECT_EQ(emulator.Stop(), 0);
+}
+
+TEST(EmulatorRobustness, AClientThatSendsNothingIsClosedAndTheDeviceFreedForTheNext) {
+  test::EmulatorProcess emulator(test::EmulatorBinary(), {"--idle-timeout", "1"});
+  ASSERT_TRUE(emulator.Started());
+  StreamSocket silent;
+  ASSERT_EQ(silent.ConnectUnix(emulator.SocketPath()), S_OK);
+  link::DeviceFrameBytes hello{};
+  ASSERT_EQ(silent.ReceiveExact(hello, 5s), S_OK);
+  const auto start = Clock::now();
+  std::array<std::uint8_t, 1> byte{};
+  EXPECT_EQ(silent.ReceiveExact(byte, 5s), kHrEndOfFile);
+  EXPECT_LT(Clock::now() - start, 2s);
+  EXPECT_EQ(emulator.StandardError(),
+            "hx7300-emulator: closed a client that sent nothing for 1 s\n");
   EXPECT_TRUE(PrintedTheSettings(ReadDaa(emulator.Address())));
   EXPECT_EQ(emulator.Stop(), 0);
 }

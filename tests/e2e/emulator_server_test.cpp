@@ -13,6 +13,7 @@
 #include "device/link_frames.h"
 #include "platform/stream_socket.h"
 #include "protocol/opcodes.h"
+#include "support/environment.h"
 #include "support/firmware_host.h"
 #include "support/process_runner.h"
 #include "support/temp_file.h"
@@ -255,6 +256,46 @@ TEST(EmulatorServer, StateDirectoryThatCannotBeUsedSafelyIsRefusedAtStart) {
   }
 }
 
+std::vector<std::uint8_t> Bytes(std::string_view text) {
+  return {text.begin(), text.end()};
+}
+
+TEST(EmulatorServer, OnlyAPasscodeThatARunCouldTypeIsTakenAtStart) {
+  test::TempDir state;
+  const std::vector<std::string> with_state{"--state-dir", state.Path().string()};
+  const std::string untypeable =
+      "holds a character that no run can type: a passcode is letters and digits that "
+      "Windows-1252 has\n";
+  const test::ProcessResult typed = test::RunProcess(
+      {.argv = {kEmulator, "--listen", "unix:/tmp/x", "--passcode", "12 34"}, .timeout = 3s});
+  EXPECT_EQ(typed.exit_status, 2);
+  EXPECT_TRUE(typed.stderr_bytes.starts_with("hx7300-emulator: --passcode " + untypeable));
+  state.Write("PASSCODE", Bytes("12 34\n"));
+  const test::ProcessResult kept = test::RunProcess(
+      {.argv = {kEmulator, "--listen", "unix:/tmp/x", with_state[0], with_state[1]},
+       .timeout = 3s});
+  EXPECT_EQ(kept.exit_status, 2);
+  EXPECT_EQ(kept.stderr_bytes,
+            "hx7300-emulator: --state-dir " + with_state[1] + ": its PASSCODE file " + untypeable);
+
+  const std::vector<std::pair<int, std::int32_t>> accepted{{13, 0}};
+  {
+    // "Été" as a UTF-8 terminal gives it reaches the device as its Windows-1252 bytes.
+    test::ScopedEnvironmentVariable utf8("LC_ALL", "C.UTF-8");
+    test::EmulatorProcess emulator(kEmulator, {"--passcode", "\xC3\x89t\xC3\xA9"});
+    EXPECT_EQ(Connection(emulator).Exchange({test::PasscodeRequest(2, "\xC9t\xE9", 13)}), accepted);
+  }
+  state.Write("PASSCODE", Bytes("5678\n"));  // as `echo 5678 > PASSCODE` writes it
+  {
+    test::EmulatorProcess emulator(kEmulator, with_state);
+    Connection(emulator).Exchange(
+        {test::PasscodeRequest(2, "5678", 13), test::PasscodeRequest(3, "N\xE9w2")});
+  }
+  // The file the device wrote itself is taken at the next start.
+  test::EmulatorProcess restarted(kEmulator, with_state);
+  EXPECT_EQ(Connection(restarted).Exchange({test::PasscodeRequest(2, "N\xE9w2", 13)}), accepted);
+}
+
 TEST(EmulatorServer, StaleStagingEntriesAreRemovedAtStartAndNeverWrittenThrough) {
   test::TempDir dir;
   test::TempDir outside;
@@ -329,8 +370,8 @@ TEST(EmulatorServer, HelpNamesEveryFaultApartFromTheOptionsAndBadOptionsAreRefus
   const std::string& text = help.stdout_bytes;
   const std::size_t faults = text.find("\nFaults (NAME[=VALUE] for --fault):\n");
   ASSERT_NE(faults, std::string::npos) << text;
-  for (const char* option :
-       {"--listen", "--passcode", "--state-dir", "--device-path", "--daa", "--fault", "--help"}) {
+  for (const char* option : {"--listen", "--passcode", "--state-dir", "--device-path",
+                             "--idle-timeout", "--daa", "--fault", "--help"}) {
     EXPECT_LT(text.find("  " + std::string(option) + " "), faults) << option;
   }
   EXPECT_LT(text.find("usbip:"), faults);
@@ -352,6 +393,10 @@ TEST(EmulatorServer, HelpNamesEveryFaultApartFromTheOptionsAndBadOptionsAreRefus
   EXPECT_EQ(bad.exit_status, 2);
   EXPECT_TRUE(bad.stderr_bytes.starts_with("hx7300-emulator: bad fault 'melt'\n"));
   EXPECT_EQ(bad.stdout_bytes, "");
+  EXPECT_EQ(
+      test::RunProcess({.argv = {kEmulator, "--listen", "unix:/tmp/x", "--idle-timeout", "-1"}})
+          .exit_status,
+      2);
 }
 
 }  // namespace

@@ -206,6 +206,28 @@ TEST(UsbipExport, ListsTheDeviceAndLetsOneHostAtATimeImportIt) {
   EXPECT_TRUE(imported);
 }
 
+TEST(UsbipExport, SilentHostsDelayNobodyAndOneTooManyIsTurnedAwayAtOnce) {
+  ExportedHx7300 exported;
+  std::vector<StreamSocket> silent(6);
+  for (StreamSocket& host : silent) {
+    ASSERT_EQ(host.ConnectTcp("127.0.0.1", exported.Port()), S_OK);
+  }
+  const auto start = std::chrono::steady_clock::now();
+  {
+    Host lister(exported.Port());
+    EXPECT_EQ(lister.Ask(usbip::kRequestDeviceList).status, usbip::kStatusOk);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+    lister.Read<4 + usbip::kDeviceRecordSize + 20>();
+    EXPECT_TRUE(lister.Closed());
+  }
+  // Sixteen hosts that say nothing are as many as the export listens to at once.
+  silent.resize(16);
+  for (StreamSocket& host : std::span(silent).subspan(6)) {
+    ASSERT_EQ(host.ConnectTcp("127.0.0.1", exported.Port()), S_OK);
+  }
+  EXPECT_TRUE(Host(exported.Port()).Closed());
+}
+
 TEST(UsbipExport, AnInterruptFollowsTheRequestThatCausedItAndWaitsForItsUrb) {
   ExportedHx7300 exported;
   Host host(exported.Port());

@@ -260,6 +260,10 @@ EmulatorProcess::EmulatorProcess(const std::string& binary, std::vector<std::str
   }
 }
 
+std::string EmulatorProcess::StandardError() const {
+  return ErrorText(error_path_);
+}
+
 int EmulatorProcess::Stop() {
   if (pid_ > 0) {
     ::kill(pid_, SIGTERM);
@@ -285,7 +289,7 @@ int EmulatorProcess::Stop() {
 
 bool EmulatorProcess::WaitForError(const std::string& text, std::chrono::milliseconds limit) const {
   const auto deadline = Clock::now() + limit;
-  while (ErrorText(error_path_).find(text) == std::string::npos) {
+  while (StandardError().find(text) == std::string::npos) {
     if (Clock::now() > deadline) {
       return false;
     }

@@ -69,6 +69,8 @@ class EmulatorProcess {
   /// limit. What it writes there is kept aside, and passed on to this process's standard error
   /// when it is stopped.
   bool WaitForError(const std::string& text, std::chrono::milliseconds limit) const;
+  /// What it has written to standard error so far.
+  std::string StandardError() const;
   /// Sends SIGTERM and waits (killing it after 5 s); returns its ProcessResult-style exit
   /// status (-1 when it ended by a signal). Later calls return the same.
   int Stop();
