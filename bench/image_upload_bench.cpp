@@ -26,7 +26,7 @@
 #include "console/silent_console.h"
 #include "counting_channel.h"
 #include "device/capture_device.h"
-#include "device/channel_emulator.h"
+#include "device/emulator/emulator_channel.h"
 #include "operations/image_update.h"
 #include "operations/image_update_flow.h"
 #include "operations/passcode.h"

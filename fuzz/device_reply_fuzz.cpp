@@ -11,6 +11,7 @@
 
 #include "console/console_io.h"
 #include "console/silent_console.h"
+#include "operations/device_message_report.h"
 #include "protocol/daa_settings.h"
 #include "protocol/device_message.h"
 #include "protocol/status_packet.h"

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <span>
 
-#include "device/link_frames.h"
+#include "protocol/link_frames.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::span<const std::uint8_t> input(data, size);

@@ -10,7 +10,7 @@
 #include <span>
 #include <vector>
 
-#include "device/uvc_descriptors.h"
+#include "protocol/uvc_descriptors.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) {

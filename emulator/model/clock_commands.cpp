@@ -1,9 +1,9 @@
 #include "model/clock_commands.h"
 
-#include "app/time/zone_index_table.h"
 #include "model/device_status.h"
 #include "protocol/opcodes.h"
 #include "protocol/system_config.h"
+#include "protocol/zone_index_table.h"
 
 namespace hx::emu {
 

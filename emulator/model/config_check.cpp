@@ -7,6 +7,9 @@ ConfigCheck::~ConfigCheck() {
 }
 
 void ConfigCheck::Start(std::optional<SlotReader> reader) {
+  if (!make_check_) {
+    return;
+  }
   Abandon();
   std::lock_guard lock(mutex_);
   verdict_.reset();
@@ -17,19 +20,27 @@ void ConfigCheck::Start(std::optional<SlotReader> reader) {
 }
 
 std::optional<XmlVerdict> ConfigCheck::Verdict() {
+  // A device without a parser cannot give a parse result, whether or not it holds a file.
+  if (!make_check_) {
+    return XmlVerdict::kUnchecked;
+  }
   std::unique_lock lock(mutex_);
   checked_.wait(lock, [this] { return !checking_; });
   return verdict_;
 }
 
 void ConfigCheck::Check(SlotReader& reader) {
-  XmlCheck xml;
-  const bool read = reader.ForEachPiece(
-      [&](std::span<const std::uint8_t> piece) { return !abandoned_.load() && xml.Feed(piece); });
-  if (abandoned_.load()) {
-    return;
+  const std::unique_ptr<XmlCheck> xml = make_check_();
+  std::optional<XmlVerdict> verdict = XmlVerdict::kUnchecked;
+  if (xml != nullptr) {
+    const bool read = reader.ForEachPiece([&](std::span<const std::uint8_t> piece) {
+      return !abandoned_.load() && xml->Feed(piece);
+    });
+    if (abandoned_.load()) {
+      return;
+    }
+    verdict = read ? std::optional(xml->Finish()) : std::nullopt;
   }
-  const std::optional<XmlVerdict> verdict = read ? std::optional(xml.Finish()) : std::nullopt;
   {
     std::lock_guard lock(mutex_);
     verdict_ = verdict;

@@ -17,7 +17,9 @@ namespace hx::emu {
 
 class ConfigCheck {
  public:
-  ConfigCheck() = default;
+  /// make_check: the XML parser; without one nothing is checked and every verdict is
+  /// kUnchecked.
+  explicit ConfigCheck(XmlCheckFactory make_check) : make_check_(std::move(make_check)) {}
   /// A check in progress is abandoned and waited for.
   ~ConfigCheck();
   ConfigCheck(const ConfigCheck&) = delete;
@@ -27,13 +29,14 @@ class ConfigCheck {
   /// whose check, if still in progress, is abandoned.
   void Start(std::optional<SlotReader> reader);
   /// The verdict on the file last started; nullopt when there is none, or it cannot be read.
-  /// Waits while it is being checked.
+  /// Waits while it is being checked. kUnchecked, file or none, without a parser.
   std::optional<XmlVerdict> Verdict();
 
  private:
   void Check(SlotReader& reader);
   void Abandon();
 
+  const XmlCheckFactory make_check_;
   std::mutex mutex_;
   std::condition_variable checked_;
   bool checking_ = false;

@@ -21,11 +21,13 @@ std::uint8_t OpcodeOf(std::uint8_t selector) {
 
 }  // namespace
 
-FirmwareModel::FirmwareModel(FirmwareOptions options)
+FirmwareModel::FirmwareModel(FirmwareOptions options, FirmwarePieces pieces)
     : options_(std::move(options)),
+      pieces_(std::move(pieces)),
       faults_(options_.faults),
       passcode_(options_.passcode, StateDirectory()),
       passcode_commands_(passcode_, connection_),
+      config_check_(pieces_.xml),
       slots_(StateDirectory(), [this](std::uint8_t index) { SlotCommitted(index); }),
       transfer_(slots_, connection_, options_.faults),
       clock_(StateDirectory()),
@@ -50,8 +52,8 @@ FirmwareModel::FirmwareModel(FirmwareOptions options)
   responders_[XU_OPCODE_DIAG_UPLOAD_CELOG] =
       std::make_unique<DiagResponder>(log_server_, options_.faults.config);
   UpdateTarget& device = *this;
-  auto net_update = std::make_unique<NetUpdate>(device, connection_, options_.net_update_pace,
-                                                options_.faults.net_update);
+  auto net_update = std::make_unique<NetUpdate>(
+      device, connection_, pieces_.http, options_.net_update_pace, options_.faults.net_update);
   net_update_ = net_update.get();
   responders_[XU_OPCODE_IMGUPD_NET_INFO] = std::move(net_update);
 }

@@ -23,6 +23,7 @@
 #include "model/device_clock.h"
 #include "model/fault_injector.h"
 #include "model/firmware_options.h"
+#include "model/http_fetch.h"
 #include "model/image_transfer.h"
 #include "model/log_server.h"
 #include "model/net_update.h"
@@ -31,6 +32,7 @@
 #include "model/reply_queue.h"
 #include "model/responder.h"
 #include "model/slot_store.h"
+#include "model/xml_check.h"
 #include "platform/hresult.h"
 #include "platform/state_directory.h"
 #include "protocol/xu_packet.h"
@@ -43,9 +45,17 @@ struct ReceivedSet {
   XuPacket packet;
 };
 
+/// What the device does with parts that are not its own: a network update needs an HTTP client,
+/// the configuration's parse result an XML parser. A device without one answers what needs it
+/// as not supported (0x80070032).
+struct FirmwarePieces {
+  HttpFetcherFactory http{};
+  XmlCheckFactory xml{};
+};
+
 class FirmwareModel final : private UpdateTarget {
  public:
-  explicit FirmwareModel(FirmwareOptions options = {});
+  explicit FirmwareModel(FirmwareOptions options = {}, FirmwarePieces pieces = {});
   /// A network update in progress ends first: it reports through the rest of the model.
   ~FirmwareModel() override;
   FirmwareModel(const FirmwareModel&) = delete;
@@ -113,6 +123,7 @@ class FirmwareModel final : private UpdateTarget {
   void SlotCommitted(std::uint8_t index);
 
   const FirmwareOptions options_;
+  const FirmwarePieces pieces_;
   mutable std::mutex mutex_;
   CStateDirectory state_dir_;
   FaultInjector faults_;

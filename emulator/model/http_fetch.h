@@ -1,7 +1,7 @@
 #pragma once
 // The virtual HX7300's HTTP client: one HTTP/1.1 GET at a time, its body handed on as it comes.
-// Which client a build has is chosen when it is built; a build without one cannot update
-// from the network.
+// The client itself is not part of the device's core: whoever builds the device hands it one,
+// and a device without one cannot update from the network.
 
 #include <cstdint>
 #include <functional>
@@ -61,7 +61,7 @@ class HttpFetcher {
                            const FetchWatch& watch) = 0;
 };
 
-/// This build's HTTP client; null when the build has none.
-std::unique_ptr<HttpFetcher> MakeHttpFetcher();
+/// Makes the HTTP client of one update; null where none can be made.
+using HttpFetcherFactory = std::function<std::unique_ptr<HttpFetcher>()>;
 
 }  // namespace hx::emu

@@ -80,7 +80,7 @@ void NetUpdate::Start(std::vector<XuPacket>& replies) {
     return;
   }
   JoinFinished();
-  session_ = std::make_unique<UpdateSession>(target_, MakeHttpFetcher(),
+  session_ = std::make_unique<UpdateSession>(target_, make_fetcher_ ? make_fetcher_() : nullptr,
                                              UpdateSource{*server_, *url_, *port_}, pace_, faults_);
   finished_.store(false);
   thread_ = std::thread([this, session = session_.get()] {

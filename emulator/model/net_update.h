@@ -18,9 +18,15 @@ namespace hx::emu {
 
 class NetUpdate final : public Responder {
  public:
-  NetUpdate(UpdateTarget& target, const ConnectionState& connection, const NetUpdatePace& pace,
+  /// make_fetcher: the HTTP client; without one an update fails at once as not supported.
+  NetUpdate(UpdateTarget& target, const ConnectionState& connection,
+            HttpFetcherFactory make_fetcher, const NetUpdatePace& pace,
             const NetUpdateFaults& faults)
-      : target_(target), connection_(connection), pace_(pace), faults_(faults) {}
+      : target_(target),
+        connection_(connection),
+        make_fetcher_(std::move(make_fetcher)),
+        pace_(pace),
+        faults_(faults) {}
   ~NetUpdate() override { Stop(); }
   NetUpdate(const NetUpdate&) = delete;
   NetUpdate& operator=(const NetUpdate&) = delete;
@@ -41,6 +47,7 @@ class NetUpdate final : public Responder {
 
   UpdateTarget& target_;
   const ConnectionState& connection_;
+  const HttpFetcherFactory make_fetcher_;
   const NetUpdatePace& pace_;
   const NetUpdateFaults& faults_;
   std::optional<std::string> server_{};

@@ -2,14 +2,14 @@
 
 #include <charconv>
 
-#include "device/link_frames.h"
+#include "http/http_client.h"
 #include "model/config_faults.h"
-#include "model/http_fetch.h"
 #include "model/net_update_options.h"
 #include "model/option_text.h"
 #include "model/option_values.h"
-#include "model/xml_check.h"
+#include "protocol/link_frames.h"
 #include "server/passcode_check.h"
+#include "xml/xml_parser.h"
 
 namespace hx::emu {
 namespace {
@@ -147,11 +147,11 @@ std::string ServerHelpText() {
       "A reboot (cfg -r, -rm) closes the link and forgets the host's authorisation, its\n"
       "unread replies and any transfer or network update in progress; the state above stays.\n"
       "The parse result is that of QVCONFIG.XML: no file or not well-formed XML fails parsing.\n";
-  if (!XmlCheckAvailable()) {
+  if (MakeXmlParser() == nullptr) {
     text += XmlCheckUnavailableText();
     text += "\n";
   }
-  text += MakeHttpFetcher() != nullptr
+  text += MakeHttpClient() != nullptr
               ? "Network update: the device downloads over HTTP/1.1 from the server, port and\n"
                 "URL the host gives it; the URL names a manifest of lines 'DEVICEFILE PATH'\n"
                 "(device files as NK.BIN, SIG.CAT, QVCONFIG.XML; paths relative to the manifest).\n"

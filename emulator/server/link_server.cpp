@@ -8,7 +8,7 @@
 #include <optional>
 #include <thread>
 
-#include "device/link_frames.h"
+#include "protocol/link_frames.h"
 
 namespace hx::emu {
 namespace {

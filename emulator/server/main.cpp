@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "http/http_client.h"
 #include "model/firmware_model.h"
-#include "model/xml_check.h"
 #include "platform/stop_signal.h"
 #include "platform/stream_socket.h"
 #include "platform/temporary_directory.h"
@@ -14,6 +14,7 @@
 #include "server/result_text.h"
 #include "server/state_directory_check.h"
 #include "usbip/usbip_server.h"
+#include "xml/xml_parser.h"
 
 namespace {
 
@@ -63,7 +64,7 @@ int Run(hx::emu::ServerOptions options) {
   } else if (const int status = CheckStateDirectory(options.firmware.state_dir); status != 0) {
     return status;
   }
-  hx::emu::FirmwareModel model(options.firmware);
+  hx::emu::FirmwareModel model(options.firmware, {hx::emu::MakeHttpClient, hx::emu::MakeXmlParser});
   hx::ListeningSocket listener;
   std::string where;
   const HRESULT hr = Listen(options, listener, where);
@@ -72,7 +73,7 @@ int Run(hx::emu::ServerOptions options) {
                  hx::emu::DescribeResult(hr).c_str());
     return 1;
   }
-  if (!hx::emu::XmlCheckAvailable()) {
+  if (hx::emu::MakeXmlParser() == nullptr) {
     std::fprintf(stderr, "hx7300-emulator: %s\n", hx::emu::XmlCheckUnavailableText());
   }
   // Whoever started the emulator waits for this line before connecting.

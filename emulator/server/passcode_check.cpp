@@ -1,9 +1,9 @@
 #include "server/passcode_check.h"
 
-#include <memory>
 #include <span>
+#include <string>
 
-#include "console/wide_to_ansi.h"
+#include "platform/ansi_code_page.h"
 #include "platform/locale_text.h"
 #include "protocol/passcode_text.h"
 
@@ -33,14 +33,20 @@ std::string PasscodeProblem(std::string_view passcode) {
 }
 
 bool PasscodeFromArgument(const std::string& text, std::string& passcode, std::string& error) {
-  const std::unique_ptr<char[]> bytes = WideToAnsi(platform::WidenLocaleText(text).c_str());
+  // As a run converts what is typed: the locale's text, then its bytes in the ANSI code page.
+  const std::wstring wide = platform::WidenLocaleText(text);
+  std::string bytes(platform::AnsiBytesNeeded(wide.c_str()), '\0');
+  const bool converted = !bytes.empty() && platform::EncodeAnsi(wide.c_str(), bytes);
+  if (converted) {
+    bytes.pop_back();  // the terminator
+  }
   const std::string problem =
-      bytes ? PasscodeProblem(bytes.get()) : FaultText(PasscodeFault::kUntypeable);
+      converted ? PasscodeProblem(bytes) : FaultText(PasscodeFault::kUntypeable);
   if (!problem.empty()) {
     error = "--passcode " + problem;
     return false;
   }
-  passcode = bytes.get();
+  passcode = std::move(bytes);
   return true;
 }
 

@@ -4,7 +4,7 @@
 #include <initializer_list>
 #include <string_view>
 
-#include "device/uvc_descriptors.h"
+#include "protocol/uvc_descriptors.h"
 
 namespace hx::emu::usb {
 namespace {

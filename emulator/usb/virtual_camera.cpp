@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "device/uvc_descriptors.h"
+#include "protocol/uvc_descriptors.h"
 #include "protocol/xu_packet.h"
 
 namespace hx::emu::usb {

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <thread>
 
-#include "device/uvc_descriptors.h"
+#include "protocol/uvc_descriptors.h"
 #include "usb/camera_descriptors.h"
 #include "usbip/connection_threads.h"
 #include "usbip/usbip_session.h"

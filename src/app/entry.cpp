@@ -1,12 +1,12 @@
 #include "app/entry.h"
 
 #include "app/mode_dispatch.h"
-#include "app/mode_options.h"
 #include "app/usage_screens.h"
 #include "console/console_io.h"
 #include "console/report_error.h"
 #include "device/capture_device.h"
 #include "operations/handlers.h"
+#include "operations/mode_options.h"
 
 namespace hx {
 namespace {

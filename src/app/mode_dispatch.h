@@ -2,9 +2,9 @@
 // Mode selection: the first argument "-m:<mode>" picks the mode, "-help" as the second argument
 // asks for that mode's usage screen, and otherwise the mode's parser reads the rest.
 
-#include "app/mode_options.h"
 #include "app/option_parsers.h"
 #include "app/usage_screens.h"
+#include "operations/mode_options.h"
 #include "platform/hresult.h"
 
 namespace hx {

@@ -12,7 +12,7 @@
 #include <span>
 
 #include "app/command_line_refusal.h"
-#include "app/mode_options.h"
+#include "operations/mode_options.h"
 #include "platform/hresult.h"
 
 namespace hx {
@@ -43,11 +43,5 @@ HRESULT ParseDaaOptions(ArgumentVector arguments, ModeOptions& options,
 /// 8 digits behind "0x" or "x" (lower-case x only), accumulated unsigned and returned as a
 /// signed 32-bit value (so "0xFFFFFFFF" gives -1). No sign, no blanks. Nothing on failure.
 std::optional<std::int32_t> ParseNumber(const wchar_t* text);
-
-/// True when the image needs its signature file sent first: the boot loader (0) and the main
-/// image (1).
-constexpr bool ImageNeedsSignature(const ImageOptions& image) {
-  return image.ImageIndex == 0 || image.ImageIndex == 1;
-}
 
 }  // namespace hx

@@ -3,7 +3,7 @@
 // console print and then ends the process with exit status 0; WriteUsageScreen writes the same
 // text and returns, so that the text can be checked.
 
-#include "app/mode_options.h"
+#include "operations/mode_options.h"
 
 namespace hx {
 

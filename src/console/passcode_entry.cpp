@@ -6,7 +6,7 @@
 
 #include "console/bounded_text.h"
 #include "console/console_io.h"
-#include "console/secure_wipe.h"
+#include "platform/secure_wipe.h"
 
 namespace hx {
 namespace {

@@ -4,8 +4,8 @@
 #include "console/console_print.h"
 #include "console/report_error.h"
 #include "operations/handlers.h"
+#include "operations/status_poller.h"
 #include "protocol/opcodes.h"
-#include "protocol/status_poller.h"
 
 namespace hx {
 namespace {

@@ -1,8 +1,8 @@
 #include "console/console_io.h"
 #include "console/report_error.h"
 #include "operations/handlers.h"
+#include "operations/status_poller.h"
 #include "protocol/opcodes.h"
-#include "protocol/status_poller.h"
 
 namespace hx {
 namespace {

@@ -2,8 +2,8 @@
 // The mode handlers: each is given the parsed options and the opened device, and returns the
 // result that becomes the exit status.
 
-#include "app/mode_options.h"
 #include "device/capture_device.h"
+#include "operations/mode_options.h"
 #include "platform/hresult.h"
 
 namespace hx {

@@ -1,16 +1,16 @@
 #include <new>
 
-#include "app/option_parsers.h"
 #include "console/console_io.h"
 #include "console/report_error.h"
 #include "operations/handlers.h"
 #include "operations/image_file.h"
 #include "operations/image_update.h"
 #include "operations/image_update_flow.h"
+#include "operations/mode_options.h"
 #include "operations/passcode.h"
+#include "operations/status_poller.h"
 #include "protocol/image_slots.h"
 #include "protocol/opcodes.h"
-#include "protocol/status_poller.h"
 
 namespace hx {
 namespace {

@@ -6,9 +6,9 @@
 #include "console/bounded_text.h"
 #include "console/console_io.h"
 #include "console/console_print.h"
+#include "operations/status_poller.h"
 #include "protocol/net_image_steps.h"
 #include "protocol/opcodes.h"
-#include "protocol/status_poller.h"
 
 namespace hx {
 namespace {

@@ -7,10 +7,10 @@
 #include "console/bounded_text.h"
 #include "console/console_io.h"
 #include "console/passcode_entry.h"
-#include "console/secure_wipe.h"
 #include "console/wide_to_ansi.h"
+#include "operations/status_poller.h"
+#include "platform/secure_wipe.h"
 #include "protocol/opcodes.h"
-#include "protocol/status_poller.h"
 
 namespace hx {
 namespace {

@@ -10,9 +10,9 @@
 #include "console/report_error.h"
 #include "operations/handlers.h"
 #include "operations/passcode.h"
+#include "operations/status_poller.h"
 #include "platform/debug_output.h"
 #include "protocol/opcodes.h"
-#include "protocol/status_poller.h"
 #include "protocol/system_config.h"
 
 namespace hx {

@@ -8,8 +8,8 @@
 #include <cerrno>
 #include <cwchar>
 
-#include "console/secure_wipe.h"
 #include "platform/byte_output.h"
+#include "platform/secure_wipe.h"
 #include "platform/system_console.h"
 #include "platform/system_error.h"
 #include "platform/terminal_echo.h"

@@ -7,8 +7,8 @@
 #include <array>
 #include <atomic>
 
-#include "console/secure_wipe.h"
 #include "platform/byte_output.h"
+#include "platform/secure_wipe.h"
 #include "platform/system_console.h"
 #include "platform/terminal_echo.h"
 #include "platform/win32/handle_output.h"

@@ -1,31 +1,16 @@
 #include "protocol/device_message.h"
 
 #include <algorithm>
-#include <array>
-#include <string>
 
-#include "console/bounded_text.h"
-#include "console/console_io.h"
-#include "console/device_text.h"
-#include "console/report_error.h"
-#include "platform/debug_output.h"
 #include "protocol/status_packet.h"
 
 namespace hx {
 namespace {
 
-constexpr std::size_t kLineCapacity = 1024;
-
 std::span<const std::uint8_t> TextField(const XuPacket& packet, std::size_t first) {
   const std::span<const std::uint8_t> field = std::span(packet.Bytes()).subspan(first);
   const auto end = std::find(field.begin(), field.end(), std::uint8_t{0});
   return field.first(static_cast<std::size_t>(end - field.begin()));
-}
-
-void PrintToConsoleAndDebugger(std::span<wchar_t> line) {
-  const std::wstring_view text(line.data());
-  platform::WriteDebugLine(text);
-  Console().WriteWide(text);
 }
 
 }  // namespace
@@ -41,23 +26,6 @@ XuDeviceMessage::Form XuDeviceMessage::Decode(const XuPacket& packet) {
     return PlainText{TextField(packet, kPlainTextOffset)};
   }
   return None{};
-}
-
-void ReportDeviceMessage(const XuPacket& packet) {
-  const XuDeviceMessage::Form form = XuDeviceMessage::Decode(packet);
-  std::array<wchar_t, kLineCapacity> line{};
-  if (const auto* efs = std::get_if<XuDeviceMessage::Efs>(&form)) {
-    FormatBoundedW(line, L"DEVICE - [E:F:S] [0x%08X : 0x%08X : %u] : %ls", efs->e,
-                   static_cast<unsigned>(efs->f), static_cast<unsigned>(efs->s),
-                   SystemMessageOrNull(static_cast<HRESULT>(efs->e)).c_str());
-    PrintToConsoleAndDebugger(line);
-  } else if (const auto* coded = std::get_if<XuDeviceMessage::CodedText>(&form)) {
-    FormatBoundedW(line, L"DEVICE:%ls (0x%08X) : %ls", DeviceTextToWide(coded->text).c_str(),
-                   coded->code, SystemMessageOrNull(static_cast<HRESULT>(coded->code)).c_str());
-    PrintToConsoleAndDebugger(line);
-  } else if (const auto* plain = std::get_if<XuDeviceMessage::PlainText>(&form)) {
-    Console().WriteWide(DeviceTextToWide(plain->text) + L"\r\n");
-  }
 }
 
 }  // namespace hx

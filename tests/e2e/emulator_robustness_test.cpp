@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "device/backends.h"
-#include "device/link_frames.h"
 #include "platform/stream_socket.h"
+#include "protocol/link_frames.h"
 #include "protocol/opcodes.h"
 #include "support/held_server.h"
 #include "support/process_runner.h"

@@ -10,8 +10,8 @@
 #include <memory>
 
 #include "device/backends.h"
-#include "device/link_frames.h"
 #include "platform/stream_socket.h"
+#include "protocol/link_frames.h"
 #include "protocol/opcodes.h"
 #include "support/environment.h"
 #include "support/firmware_host.h"

@@ -32,9 +32,11 @@ class SystemConfigEndToEnd : public ::testing::Test {
       : emulator_(test::EmulatorBinary(), {"--state-dir", (dir_.Path() / "state").string()}) {}
 
   // Runs hx7300 at a terminal in zone tz, typing the passcode at its prompt.
-  TerminalRun AtTerminal(std::vector<std::string> args, const std::string& tz = "Europe/Berlin") {
+  TerminalRun AtTerminal(std::vector<std::string> args, const std::string& tz = "Europe/Berlin",
+                         std::string device = {}) {
     args.insert(args.begin(), test::HxBinary());
-    test::PtySession session(args, {{"HX7300_DEVICE", emulator_.Address()}, {"TZ", tz}});
+    test::PtySession session(
+        args, {{"HX7300_DEVICE", device.empty() ? emulator_.Address() : device}, {"TZ", tz}});
     EXPECT_TRUE(session.WaitForOutput("\r\nEnter passcode:"));
     EXPECT_TRUE(session.WaitForEcho(false));
     session.Type("1234\r");
@@ -145,6 +147,22 @@ TEST_F(SystemConfigEndToEnd, FilesAndTheCelogGoToTheLogServer) {
     EXPECT_EQ(diag.exit_status, 0);
   }
   EXPECT_EQ(StateFile("LOGSERVER.TXT"), "QVCONFIG.XML (300 bytes)\nCELOG\nCELOG (log flushed)\n");
+}
+
+// The utility carries no HTTP client and no XML parser: its in-process device answers what needs
+// them as not supported, and hx7300-emulator is the device that has them.
+TEST_F(SystemConfigEndToEnd, TheInProcessDeviceHasNoNetworkUpdateAndNoParseResult) {
+  const TerminalRun parse = AtTerminal({"-m:cfg", "-q:cfgparseresult"}, "UTC", "emulator");
+  EXPECT_EQ(parse.output, std::string(kPrompt) +
+                              "Configuration parsing failed!  Error code = 0x80070032 : The "
+                              "request is not supported for this kind of item.\r\n\r\n");
+  EXPECT_EQ(parse.status, 0x32);
+  const TerminalRun update =
+      AtTerminal({"-m:netimg", "-s:127.0.0.1", "-u:m.txt"}, "UTC", "emulator");
+  EXPECT_TRUE(update.output.ends_with(
+      "Initializing image update...FAILED!  Error = 0x80070032 (0)\r\nImage Update failed.\r\n"))
+      << update.output;
+  EXPECT_EQ(update.status, 0x32);
 }
 
 }  // namespace

@@ -10,14 +10,15 @@
 #include <memory>
 #include <thread>
 
-#include "app/mode_options.h"
 #include "device/capture_device.h"
 #include "device/linux/uvc_channel.h"
 #include "linux/fake_sysfs.h"
 #include "linux/scripted_kernel.h"
 #include "model/firmware_model.h"
 #include "operations/handlers.h"
+#include "operations/mode_options.h"
 #include "protocol/image_slots.h"
+#include "support/device_pieces.h"
 #include "support/http_test_server.h"
 #include "support/net_image_lines.h"
 #include "support/recording_console.h"
@@ -32,7 +33,7 @@ class UvcBackendScenario {
  public:
   explicit UvcBackendScenario(bool force_polling = false, emu::FirmwareOptions firmware = {})
       : kernel_(std::make_shared<test::ScriptedKernel>()),
-        model_(std::move(firmware)),
+        model_(std::move(firmware), test::EmulatorPieces()),
         scoped_(console),
         device_([this, force_polling](std::unique_ptr<XuChannel>& channel) {
           channel = std::make_unique<uvc::UvcChannel>(

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "device/channel_emulator.h"
+#include "device/emulator/emulator_channel.h"
 #include "operations/handlers.h"
 #include "protocol/image_slots.h"
 #include "support/recording_console.h"

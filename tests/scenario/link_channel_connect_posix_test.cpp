@@ -2,7 +2,7 @@
 // limit. Holding a server that way takes POSIX sockets.
 #include <gtest/gtest.h>
 
-#include "device/channel_link.h"
+#include "device/link/link_channel.h"
 #include "support/held_server.h"
 
 namespace hx {

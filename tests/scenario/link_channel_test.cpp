@@ -1,4 +1,4 @@
-#include "device/channel_link.h"
+#include "device/link/link_channel.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,8 @@
 #include <future>
 #include <thread>
 
-#include "device/link_frames.h"
 #include "platform/stream_socket.h"
+#include "protocol/link_frames.h"
 
 namespace hx {
 namespace {

@@ -11,6 +11,7 @@
 #include "operations/handlers.h"
 #include "protocol/image_slots.h"
 #include "protocol/opcodes.h"
+#include "support/device_pieces.h"
 #include "support/emulated_device.h"
 #include "support/http_test_server.h"
 #include "support/net_image_lines.h"
@@ -188,7 +189,7 @@ TEST_F(NetImageDownloadTest, AServerThatTricklesIsGivenUpOnAsTimedOut) {
   server.Trickle("/nk.bin");
   emu::FirmwareOptions options;
   options.net_update_pace.low_speed_seconds = 2;
-  StartDevice(std::make_shared<emu::FirmwareModel>(options));
+  StartDevice(std::make_shared<emu::FirmwareModel>(options, test::EmulatorPieces()));
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(Run("127.0.0.1", server.Port(), "m.txt"), static_cast<HRESULT>(0x80072EE2));
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));

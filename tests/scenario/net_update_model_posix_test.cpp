@@ -9,6 +9,7 @@
 #include "model/firmware_model.h"
 #include "protocol/net_image_steps.h"
 #include "protocol/opcodes.h"
+#include "support/device_pieces.h"
 #include "support/firmware_host.h"
 #include "support/http_test_server.h"
 
@@ -62,7 +63,7 @@ TEST(NetUpdateModel, UpdateInProgressRefusesAnotherAndEndsWithItsHost) {
   test::HttpTestServer server({});
   ASSERT_TRUE(server.Started());
   server.Hold("/m.txt");
-  emu::FirmwareModel model;
+  emu::FirmwareModel model({}, test::EmulatorPieces());
   UpdateHost host(model);
   ASSERT_TRUE(host.Configure(server.Port()));
   model.HandleSet(kNetSelector, test::NetUpdateStep(NETIMG_STEP_START).Bytes());

@@ -5,8 +5,8 @@
 #include <initializer_list>
 #include <vector>
 
-#include "app/mode_options.h"
 #include "app/option_parsers.h"
+#include "operations/mode_options.h"
 
 namespace hx::test {
 

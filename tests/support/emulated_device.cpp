@@ -1,8 +1,10 @@
 #include "support/emulated_device.h"
 
+#include "support/device_pieces.h"
+
 #include <gtest/gtest.h>
 
-#include "device/channel_emulator.h"
+#include "device/emulator/emulator_channel.h"
 #include "model/option_text.h"
 
 namespace hx::test {
@@ -17,7 +19,7 @@ std::shared_ptr<emu::FirmwareModel> FaultedModel(const std::vector<std::string>&
     }
   }
   options.record_transfers = true;
-  return std::make_shared<emu::FirmwareModel>(options);
+  return std::make_shared<emu::FirmwareModel>(options, EmulatorPieces());
 }
 
 std::unique_ptr<CDuzuVideoCaptureDevice> DeviceOn(std::shared_ptr<emu::FirmwareModel> model) {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "device/channel_win32.h"
+#include "device/windows/kernel_streaming_channel.h"
 
 namespace hx::test {
 

@@ -6,6 +6,7 @@
 
 #include "protocol/image_slots.h"
 #include "protocol/opcodes.h"
+#include "support/device_pieces.h"
 
 namespace hx::test {
 namespace {
@@ -86,7 +87,8 @@ std::vector<XuPacket> UploadPackets(std::uint8_t index, std::span<const std::uin
   return packets;
 }
 
-FirmwareHost::FirmwareHost(emu::FirmwareOptions options) : model(std::move(options)) {
+FirmwareHost::FirmwareHost(emu::FirmwareOptions options)
+    : model(std::move(options), EmulatorPieces()) {
   model.SetInterruptSink([this] { ++interrupts; });
 }
 

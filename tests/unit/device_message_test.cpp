@@ -1,4 +1,5 @@
 #include "protocol/device_message.h"
+#include "operations/device_message_report.h"
 
 #include <gtest/gtest.h>
 

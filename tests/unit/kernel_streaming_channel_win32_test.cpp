@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "device/capture_device.h"
-#include "device/channel_win32.h"
+#include "device/windows/kernel_streaming_channel.h"
 #include "support/fake_capture_stack_win32.h"
 
 namespace hx {

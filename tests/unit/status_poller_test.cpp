@@ -1,4 +1,4 @@
-#include "protocol/status_poller.h"
+#include "operations/status_poller.h"
 
 #include <gtest/gtest.h>
 

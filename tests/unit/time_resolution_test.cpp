@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/time/device_time.h"
-#include "app/time/zone_index_table.h"
+#include "protocol/zone_index_table.h"
 #include "support/system_time.h"
 
 namespace hx {

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "device/uvc_descriptors.h"
+#include "protocol/uvc_descriptors.h"
 
 namespace hx {
 namespace {

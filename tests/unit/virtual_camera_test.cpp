@@ -7,8 +7,8 @@
 
 #include <vector>
 
-#include "device/uvc_descriptors.h"
 #include "protocol/opcodes.h"
+#include "protocol/uvc_descriptors.h"
 #include "support/daa_reply.h"
 
 namespace hx::emu::usb {

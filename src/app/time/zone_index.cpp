@@ -4,8 +4,8 @@
 
 #include "app/option_token.h"
 #include "app/time/device_time.h"
-#include "app/time/zone_index_table.h"
 #include "console/bounded_text.h"
+#include "protocol/zone_index_table.h"
 
 namespace hx {
 namespace {

@@ -14,12 +14,12 @@
 #include <utility>
 #include <vector>
 
-#include "console/secure_wipe.h"
 #include "device/linux/uvc_discovery.h"
 #include "device/linux/uvc_errors.h"
-#include "device/uvc_descriptors.h"
+#include "platform/secure_wipe.h"
 #include "protocol/opcodes.h"
 #include "protocol/status_packet.h"
+#include "protocol/uvc_descriptors.h"
 
 namespace hx::uvc {
 namespace {

@@ -6,7 +6,7 @@
 #include <iterator>
 #include <system_error>
 
-#include "device/uvc_descriptors.h"
+#include "protocol/uvc_descriptors.h"
 
 namespace hx::uvc {
 namespace {

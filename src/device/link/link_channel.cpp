@@ -1,6 +1,6 @@
 // The virtual device link's client: one connection, a reader thread that hands done frames to
 // the waiting requests by tag and turns interrupt frames into status-event signals.
-#include "device/channel_link.h"
+#include "device/link/link_channel.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -8,9 +8,9 @@
 #include <mutex>
 #include <thread>
 
-#include "console/secure_wipe.h"
-#include "device/link_frames.h"
+#include "platform/secure_wipe.h"
 #include "platform/stream_socket.h"
+#include "protocol/link_frames.h"
 
 namespace hx {
 namespace {

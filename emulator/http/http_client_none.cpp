@@ -1,9 +1,9 @@
 // A build without an HTTP client: the device cannot update from the network.
-#include "model/http_fetch.h"
+#include "http/http_client.h"
 
 namespace hx::emu {
 
-std::unique_ptr<HttpFetcher> MakeHttpFetcher() {
+std::unique_ptr<HttpFetcher> MakeHttpClient() {
   return nullptr;
 }
 

@@ -1,4 +1,4 @@
-#include "device/channel_emulator.h"
+#include "device/emulator/emulator_channel.h"
 
 #include <chrono>
 #include <thread>

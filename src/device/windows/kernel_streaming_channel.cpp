@@ -2,7 +2,7 @@
 // of the first video input device whose path names the HX7300, its first output pin, the first
 // node of its topology that is none of the standard video nodes (the extension unit), that
 // node's IKsControl, and the status-interrupt event registered with it.
-#include "device/channel_win32.h"
+#include "device/windows/kernel_streaming_channel.h"
 
 #include <algorithm>
 #include <cstring>

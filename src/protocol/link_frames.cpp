@@ -1,4 +1,4 @@
-#include "device/link_frames.h"
+#include "protocol/link_frames.h"
 
 #include <algorithm>
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "model/http_fetch.h"
+#include "http/http_client.h"
 
 namespace hx::emu {
 namespace {
@@ -157,7 +157,7 @@ class CurlFetcher final : public HttpFetcher {
 
 }  // namespace
 
-std::unique_ptr<HttpFetcher> MakeHttpFetcher() {
+std::unique_ptr<HttpFetcher> MakeHttpClient() {
   // Once per process, before any thread uses the library.
   static const CURLcode initialised = curl_global_init(CURL_GLOBAL_NOTHING);
   if (initialised != CURLE_OK) {

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdlib>
 
-#include "model/xml_check.h"
+#include "xml/xml_parser.h"
 
 namespace hx::emu {
 namespace {
@@ -71,47 +71,49 @@ void* Reallocate(void* payload, std::size_t size) {
 
 const XML_Memory_Handling_Suite kBoundedMemory = {Allocate, Reallocate, Free};
 
-}  // namespace
+// One document fed to expat, whose memory is held to kParserMemory.
+class ExpatCheck final : public XmlCheck {
+ public:
+  ExpatCheck() : expat_(XML_ParserCreate_MM(nullptr, &kBoundedMemory, nullptr)) {}
+  ~ExpatCheck() override {
+    if (expat_ != nullptr) {
+      XML_ParserFree(expat_);
+    }
+  }
+  ExpatCheck(const ExpatCheck&) = delete;
+  ExpatCheck& operator=(const ExpatCheck&) = delete;
 
-struct XmlCheck::Parser {
-  XML_Parser expat = nullptr;
-  bool failed = false;
+  bool Feed(std::span<const std::uint8_t> piece) override {
+    // Pieces are a buffer's worth; a larger one goes in parts that the parser's int can carry.
+    constexpr std::size_t kMostAtOnce = std::size_t{1} << 30;
+    while (expat_ != nullptr && !failed_ && !piece.empty()) {
+      const std::size_t length = piece.size() < kMostAtOnce ? piece.size() : kMostAtOnce;
+      failed_ = XML_Parse(expat_, reinterpret_cast<const char*>(piece.data()),
+                          static_cast<int>(length), XML_FALSE) != XML_STATUS_OK;
+      piece = piece.subspan(length);
+    }
+    return expat_ != nullptr && !failed_;
+  }
+
+  XmlVerdict Finish() override {
+    if (expat_ == nullptr) {
+      return XmlVerdict::kUnchecked;
+    }
+    if (!failed_) {
+      failed_ = XML_Parse(expat_, nullptr, 0, XML_TRUE) != XML_STATUS_OK;
+    }
+    return failed_ ? XmlVerdict::kMalformed : XmlVerdict::kWellFormed;
+  }
+
+ private:
+  XML_Parser expat_;
+  bool failed_ = false;
 };
 
-XmlCheck::XmlCheck() : parser_(std::make_unique<Parser>()) {
-  parser_->expat = XML_ParserCreate_MM(nullptr, &kBoundedMemory, nullptr);
-}
+}  // namespace
 
-XmlCheck::~XmlCheck() {
-  if (parser_->expat != nullptr) {
-    XML_ParserFree(parser_->expat);
-  }
-}
-
-bool XmlCheck::Feed(std::span<const std::uint8_t> piece) {
-  // Pieces are a buffer's worth; a larger one goes in parts that the parser's int can carry.
-  constexpr std::size_t kMostAtOnce = std::size_t{1} << 30;
-  while (parser_->expat != nullptr && !parser_->failed && !piece.empty()) {
-    const std::size_t length = piece.size() < kMostAtOnce ? piece.size() : kMostAtOnce;
-    parser_->failed = XML_Parse(parser_->expat, reinterpret_cast<const char*>(piece.data()),
-                                static_cast<int>(length), XML_FALSE) != XML_STATUS_OK;
-    piece = piece.subspan(length);
-  }
-  return parser_->expat != nullptr && !parser_->failed;
-}
-
-XmlVerdict XmlCheck::Finish() {
-  if (parser_->expat == nullptr) {
-    return XmlVerdict::kUnchecked;
-  }
-  if (!parser_->failed) {
-    parser_->failed = XML_Parse(parser_->expat, nullptr, 0, XML_TRUE) != XML_STATUS_OK;
-  }
-  return parser_->failed ? XmlVerdict::kMalformed : XmlVerdict::kWellFormed;
-}
-
-bool XmlCheckAvailable() {
-  return true;
+std::unique_ptr<XmlCheck> MakeXmlParser() {
+  return std::make_unique<ExpatCheck>();
 }
 
 }  // namespace hx::emu

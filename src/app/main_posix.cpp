@@ -2,21 +2,16 @@
 // of Windows receives it (undecodable bytes kept, so that any file name still opens), and the
 // HRESULT is folded into the 8 bits that an exit status keeps.
 
-#include <clocale>
-#include <csignal>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "app/entry.h"
 #include "platform/exit_status.h"
 #include "platform/locale_text.h"
+#include "platform/process.h"
 
 int main(int argc, char** argv) {
-  std::setlocale(LC_ALL, "");
-  // A reader of standard output that goes away makes the next write fail with EPIPE, which the
-  // run reports as its result, instead of ending the process without a word.
-  std::signal(SIGPIPE, SIG_IGN);
+  hx::platform::PrepareProcess();
   std::vector<std::wstring> storage;
   storage.reserve(static_cast<std::size_t>(argc));
   for (int i = 0; i < argc; ++i) {
@@ -27,6 +22,5 @@ int main(int argc, char** argv) {
   for (const std::wstring& argument : storage) {
     arguments.push_back(argument.c_str());
   }
-  const HRESULT result = hx::RunEntry(arguments);
-  return hx::platform::ProcessExitStatus(result);
+  return hx::platform::ProcessExitStatus(hx::RunEntry(arguments));
 }

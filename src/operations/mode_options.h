@@ -1,6 +1,6 @@
 #pragma once
 // The one record of the selected mode and its parsed flags. The entry zeroes it whole before
-// parsing; the parsers fill it; the handlers read it.
+// parsing; the command line's parsers fill it; the handlers read it.
 
 #include <cstdint>
 #include <optional>
@@ -37,6 +37,12 @@ struct ImageOptions {
   const wchar_t* ImageFile = nullptr;      ///< refers into the argument vector
   const wchar_t* SignatureFile = nullptr;  ///< refers into the argument vector
 };
+
+/// True when the image needs its signature file sent first: the boot loader (0) and the main
+/// image (1).
+constexpr bool ImageNeedsSignature(const ImageOptions& image) {
+  return image.ImageIndex == 0 || image.ImageIndex == 1;
+}
 
 struct DiagOptions {
   std::uint8_t DiagOpcode = 0;  ///< 12 once "-l" is given

@@ -1,4 +1,4 @@
-#include "device/uvc_descriptors.h"
+#include "protocol/uvc_descriptors.h"
 
 #include <algorithm>
 

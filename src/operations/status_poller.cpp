@@ -1,6 +1,7 @@
-#include "protocol/status_poller.h"
+#include "operations/status_poller.h"
 
 #include "console/report_error.h"
+#include "operations/device_message_report.h"
 #include "protocol/device_message.h"
 #include "protocol/opcodes.h"
 #include "protocol/status_packet.h"
