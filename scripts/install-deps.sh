@@ -8,6 +8,7 @@ set -euo pipefail
 # qemu-system-x86, busybox-static and cpio boot the test guest that runs the utility against the
 # real uvcvideo driver; its kernel package is fetched by tests/guest/fetch-kernel.sh.
 packages=(cmake ninja-build g++ googletest libgtest-dev libgmock-dev clang-format libicu-dev
+          nlohmann-json3-dev python3-jsonschema
           libexpat1-dev libcurl4-openssl-dev python3 g++-mingw-w64-x86-64-posix wine wine64
           qemu-system-x86 busybox-static cpio)
 missing=()

@@ -1,6 +1,7 @@
 #include "app/entry.h"
 
 #include "app/mode_dispatch.h"
+#include "app/unattended_run.h"
 #include "app/usage_screens.h"
 #include "console/console_io.h"
 #include "console/report_error.h"
@@ -44,12 +45,16 @@ HRESULT RunEntry(std::span<const wchar_t* const> arguments) {
     Console().WriteErrorLine(refusal.Line());
     PrintUsage(ProgramName(arguments));
   }
+  UnattendedRun unattended;
+  if (const HRESULT hr = unattended.Prepare(arguments, options); FAILED(hr)) {
+    return hr;
+  }
   const HRESULT hr = device.Initialize();
   if (FAILED(hr)) {
     ReportError("CDuzuVideoCaptureDevice - Initialize() failed!", hr);
-    return hr;
+    return unattended.Finish(hr);
   }
-  return ResultAfterOutput(DispatchMode(options, device));
+  return unattended.Finish(ResultAfterOutput(DispatchMode(options, device)));
 }
 
 }  // namespace hx

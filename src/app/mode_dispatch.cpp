@@ -43,6 +43,18 @@ std::wstring_view TextOf(const wchar_t* argument) {
 
 }  // namespace
 
+std::wstring_view ModeKeyword(std::int32_t mode_code) {
+  if (IsConfigMode(mode_code)) {
+    mode_code = kModeConfig;
+  }
+  for (const ModeEntry& entry : kModeTable) {
+    if (entry.mode_code == mode_code) {
+      return entry.keyword;
+    }
+  }
+  return {};
+}
+
 const wchar_t* ProgramName(ArgumentVector arguments) {
   return arguments.empty() || arguments[0] == nullptr ? L"" : arguments[0];
 }

@@ -13,6 +13,10 @@ namespace hx {
 /// process; a sink that returns (tests, fuzzing) lets ParseModeArguments return S_FALSE.
 using UsageSink = void (*)(UsageScreen screen, const wchar_t* program_name);
 
+/// The keyword of the mode a ModeCode belongs to ("img", "cfg" for every cfg variant, ...);
+/// empty text for no mode.
+std::wstring_view ModeKeyword(std::int32_t mode_code);
+
 /// Argument 0, the program name as typed; empty text when the vector is empty.
 const wchar_t* ProgramName(ArgumentVector arguments);
 

@@ -6,6 +6,7 @@
 
 #include "console/bounded_text.h"
 #include "console/console_io.h"
+#include "console/passcode_file.h"
 #include "platform/secure_wipe.h"
 
 namespace hx {
@@ -33,15 +34,23 @@ HRESULT CheckTypedLine(std::span<wchar_t> scratch, std::size_t count, std::size_
 
 HRESULT ReadPasscode(std::wstring_view prompt, std::span<wchar_t> buffer) {
   const std::size_t scratch_size = 2 * buffer.size();
+  CPasscodeFile* const file = PasscodeFileInUse();
   std::unique_ptr<wchar_t[]> storage(new (std::nothrow) wchar_t[scratch_size + 1]());
   if (!storage) {
-    Console().WriteWide(prompt);
+    if (file == nullptr) {
+      Console().WriteWide(prompt);
+    }
     return E_OUTOFMEMORY;
   }
   // One spare character keeps the scratch text terminated whatever the console returns.
   const std::span<wchar_t> scratch(storage.get(), scratch_size);
   std::size_t count = 0;
-  HRESULT hr = Console().ReadHiddenLine(prompt, scratch, count);
+  HRESULT hr = S_OK;
+  if (file != nullptr) {
+    file->NextLine(scratch, count);
+  } else {
+    hr = Console().ReadHiddenLine(prompt, scratch, count);
+  }
   if (SUCCEEDED(hr)) {
     hr = CheckTypedLine(scratch, count, buffer.size());
   }

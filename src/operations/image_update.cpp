@@ -7,6 +7,7 @@
 #include "console/bounded_text.h"
 #include "console/console_io.h"
 #include "console/report_error.h"
+#include "console/run_log.h"
 #include "protocol/image_slots.h"
 #include "protocol/opcodes.h"
 
@@ -89,6 +90,7 @@ HRESULT CImageUpdate::SendBlock() {
   const std::uint32_t count =
       remaining > kBlockSize ? kPacketsPerBlock : (remaining + kDataPerPacket - 1) / kDataPerPacket;
   const bool ends_file = remaining <= kBlockSize;
+  const std::uint32_t block_start = bytes_sent_;
   for (std::uint32_t sequence = 0; sequence < count; ++sequence) {
     const bool last = sequence + 1 == count;
     // Only the last packet of the file is short; its payload keeps the earlier packet's bytes
@@ -112,6 +114,7 @@ HRESULT CImageUpdate::SendBlock() {
       std::this_thread::yield();
     }
   }
+  Log().Sent(bytes_sent_ - block_start);
   // A block is committed only if the file is still the one it was read from.
   if (const HRESULT hr = file_.View().CheckUnchanged(); FAILED(hr)) {
     return hr;
@@ -148,6 +151,9 @@ void CImageUpdate::ShowProgress() {
   if (!console_output_) {
     return;
   }
+  Log().Progress(
+      {blocks_sent_, total_blocks_,
+       static_cast<std::int32_t>(total_blocks_ == 0 ? 100 : blocks_sent_ * 100 / total_blocks_)});
   std::array<char, 64> line{};
   FormatBoundedA(line, "Block %04d/%04d sent...\r\n", static_cast<int>(blocks_sent_),
                  static_cast<int>(total_blocks_));

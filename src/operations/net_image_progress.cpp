@@ -6,6 +6,7 @@
 #include "console/bounded_text.h"
 #include "console/console_io.h"
 #include "console/console_print.h"
+#include "console/run_log.h"
 #include "operations/status_poller.h"
 #include "protocol/net_image_steps.h"
 #include "protocol/opcodes.h"
@@ -76,6 +77,7 @@ void PrintFailure(const char* text, const XuPacket& record) {
 }
 
 void PrintProgress(const XuPacket& record) {
+  Log().Progress({std::nullopt, std::nullopt, record.Percent()});
   std::array<char, 64> line{};
   FormatBoundedA(line, "Download %d%% done.\r\n", static_cast<int>(record.Percent()));
   Console().WriteNarrowInPlace(line.data());
@@ -148,8 +150,9 @@ void NetImageProgressThread(NetImageProgressContext& context) {
     if (context.stop.load()) {
       return;
     }
-    // A device that has gone reports no further stage: waiting for one would never end.
-    if (checked == kHrDeviceNotConnected) {
+    // A device that has gone reports no further stage: waiting for one would never end. Nor
+    // does one that has said nothing for as long as an unattended run waits.
+    if (checked == kHrDeviceNotConnected || checked == kHrTimeout) {
       context.outcome = EndUpdate(checked, record, StepVerdict::kFailed);
       return;
     }

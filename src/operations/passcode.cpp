@@ -7,6 +7,7 @@
 #include "console/bounded_text.h"
 #include "console/console_io.h"
 #include "console/passcode_entry.h"
+#include "console/passcode_file.h"
 #include "console/wide_to_ansi.h"
 #include "operations/status_poller.h"
 #include "platform/secure_wipe.h"
@@ -83,8 +84,11 @@ HRESULT SendPasscodeRequest(const wchar_t* passcode, std::uint8_t arg1, std::int
 
 HRESULT PromptAndRead(const wchar_t* prompt, PasscodeBuffer& buffer) {
   const HRESULT hr = ReadPasscode(prompt, buffer);
-  // The operator's Enter is not echoed; end the prompt's line whatever the read gave.
-  Console().WriteWide(L"\r\n");
+  // The operator's Enter is not echoed; end the prompt's line whatever the read gave. A
+  // passcode from a file has no prompt.
+  if (PasscodeFileInUse() == nullptr) {
+    Console().WriteWide(L"\r\n");
+  }
   return hr;
 }
 

@@ -9,6 +9,8 @@
 namespace hx {
 namespace {
 
+std::optional<std::uint32_t> g_unattended_wait_limit_ms;
+
 void ReportIf(const char* context, HRESULT code) {
   if (context != nullptr) {
     ReportError(context, code);
@@ -51,6 +53,10 @@ ListOutcome ReadListedReplies(CDuzuVideoCaptureDevice& device, const PollRules& 
 
 }  // namespace
 
+void SetUnattendedWaitLimit(std::optional<std::uint32_t> limit_ms) {
+  g_unattended_wait_limit_ms = limit_ms;
+}
+
 HRESULT ReplyJudge::EndOnStatusFailure(const char* context, HRESULT failure) {
   ReportIf(context, failure);
   return failure;
@@ -65,9 +71,13 @@ HRESULT PollForReply(CDuzuVideoCaptureDevice& device, const PollRules& rules, Re
     // is read once more at once, or that reply would wait for an interrupt that never comes.
     if (!read_again) {
       ++polls;
-      const WaitResult wait = device.StatusEvent().Wait(rules.wait_limit_ms);
+      const WaitResult wait = device.StatusEvent().Wait(
+          rules.wait_limit_ms ? rules.wait_limit_ms : g_unattended_wait_limit_ms);
       if (rules.failed_wait_ends && wait.outcome == WaitOutcome::kFailed) {
         return wait.error;
+      }
+      if (!rules.wait_limit_ms && wait.outcome == WaitOutcome::kTimedOut) {
+        return judge.EndOnStatusFailure(rules.status_read_context, kHrTimeout);
       }
     }
     if (const HRESULT hr = judge.AfterWait(); FAILED(hr)) {

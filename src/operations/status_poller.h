@@ -62,6 +62,12 @@ class ReplyJudge {
   virtual HRESULT EndOnStatusFailure(const char* context, HRESULT failure);
 };
 
+/// Puts a limit on every wait for the status interrupt that its rules leave unlimited (for runs
+/// that nobody attends, HX7300_TIMEOUT): a wait that reaches it ends the loop as a failed status
+/// read does, with 0x800705B4. nullopt, as a run starts, leaves those waits unlimited. Set
+/// before the device is used.
+void SetUnattendedWaitLimit(std::optional<std::uint32_t> limit_ms);
+
 /// Runs the loop on the calling thread. Returns the verdict's result, a failure of the loop
 /// itself (status read, wait, poll limit), or, in one-pass mode, the result of the last read.
 HRESULT PollForReply(CDuzuVideoCaptureDevice& device, const PollRules& rules, ReplyJudge& judge);

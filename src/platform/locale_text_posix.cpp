@@ -16,8 +16,14 @@ bool IsEscape(wchar_t ch) {
 
 }  // namespace
 
-std::wstring WidenLocaleText(std::string_view bytes) {
-  std::wstring wide;
+std::optional<std::size_t> WidenLocaleTextInto(std::string_view bytes, std::span<wchar_t> out) {
+  std::size_t count = 0;
+  const auto put = [&](wchar_t ch) {
+    if (count < out.size()) {
+      out[count] = ch;
+    }
+    ++count;
+  };
   std::mbstate_t state{};
   std::size_t position = 0;
   while (position < bytes.size()) {
@@ -28,20 +34,30 @@ std::wstring WidenLocaleText(std::string_view bytes) {
     const bool undecodable = used == kDecodeFailed || used == kDecodeIncomplete;
     // An escape that arrives decoded would come back as a different byte: escape it too.
     if ((undecodable && byte >= 0x80) || (!undecodable && IsEscape(ch))) {
-      wide.push_back(static_cast<wchar_t>(kEscapeBase + (byte - 0x80)));
+      put(static_cast<wchar_t>(kEscapeBase + (byte - 0x80)));
       state = std::mbstate_t{};
       ++position;
       continue;
     }
     if (undecodable) {
-      wide.push_back(static_cast<wchar_t>(byte));
+      put(static_cast<wchar_t>(byte));
       state = std::mbstate_t{};
       ++position;
       continue;
     }
-    wide.push_back(ch);
+    put(ch);
     position += used == 0 ? 1 : used;
   }
+  if (count > out.size()) {
+    return std::nullopt;
+  }
+  return count;
+}
+
+std::wstring WidenLocaleText(std::string_view bytes) {
+  // Never more characters than bytes.
+  std::wstring wide(bytes.size(), L'\0');
+  wide.resize(WidenLocaleTextInto(bytes, wide).value_or(0));
   return wide;
 }
 

@@ -9,16 +9,25 @@
 
 namespace hx::platform {
 
+std::optional<std::size_t> WidenLocaleTextInto(std::string_view bytes, std::span<wchar_t> out) {
+  if (bytes.empty()) {
+    return 0;
+  }
+  if (bytes.size() > INT_MAX || out.size() > INT_MAX) {
+    return std::nullopt;
+  }
+  const int written = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()),
+                                            out.data(), static_cast<int>(out.size()));
+  if (written <= 0) {
+    return std::nullopt;
+  }
+  return static_cast<std::size_t>(written);
+}
+
 std::wstring WidenLocaleText(std::string_view bytes) {
-  if (bytes.empty() || bytes.size() > INT_MAX) {
-    return {};
-  }
-  const int length = static_cast<int>(bytes.size());
-  const int needed = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(needed > 0 ? needed : 0), L'\0');
-  if (needed > 0) {
-    ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, wide.data(), needed);
-  }
+  // Never more characters than bytes.
+  std::wstring wide(bytes.size(), L'\0');
+  wide.resize(WidenLocaleTextInto(bytes, wide).value_or(0));
   return wide;
 }
 

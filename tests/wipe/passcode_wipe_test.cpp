@@ -14,10 +14,12 @@
 #include <string_view>
 
 #include "console/console_io.h"
+#include "console/passcode_file.h"
 #include "device/capture_device.h"
 #include "operations/passcode.h"
 #include "protocol/opcodes.h"
 #include "protocol/status_packet.h"
+#include "support/temp_file.h"
 
 namespace {
 
@@ -176,6 +178,25 @@ TEST_F(PasscodeWipe, ValidationFreesNoCopyOfThePasscode) {
   Watch([this] { return ValidatePasscode(XU_OPCODE_IMGUPD_INFO, device_); });
   // The read's scratch line and the 8-bit copy for the request at least.
   EXPECT_GE(g_blocks_freed, 2);
+  EXPECT_EQ(g_blocks_holding_passcode, 0);
+}
+
+TEST_F(PasscodeWipe, APasscodeFileLeavesNoCopyOfItsPasscode) {
+  test::TempDir dir;
+  const auto file_path = dir.Write("passcode", {'Z', 'q', '7', 'X', 'w', '9', 'K', 'p', '\n'});
+  std::filesystem::permissions(file_path, std::filesystem::perms::owner_read);
+  const std::wstring path = file_path.wstring();
+  CPasscodeFile file;
+  std::string problem;
+  Watch([&] {
+    const HRESULT opened = file.Open(path, problem);
+    if (FAILED(opened)) {
+      return opened;
+    }
+    const ScopedPasscodeFile in_use(file);
+    return ValidatePasscode(XU_OPCODE_IMGUPD_INFO, device_);
+  });
+  EXPECT_EQ(problem, "");
   EXPECT_EQ(g_blocks_holding_passcode, 0);
 }
 
