@@ -93,6 +93,9 @@ CliOutcome ParseServerCommandLine(const std::vector<std::string>& args, ServerOp
     if (name == "--help" || name == "-h") {
       return CliOutcome::kHelp;
     }
+    if (name == "--version") {
+      return CliOutcome::kVersion;
+    }
     if (i + 1 == args.size()) {
       error = "option '" + name + "' needs a value";
       return CliOutcome::kRefused;
@@ -135,6 +138,7 @@ std::string ServerHelpText() {
       "                        pace of the network update: stage-ms (a pause before each\n"
       "                        stage it reports), rate (download bytes per second)\n"
       "  --fault NAME[=VALUE]  inject one of the faults below; may be repeated\n"
+      "  --version             print the version and end\n"
       "  --help                this text\n"
       "\n"
       "Device state, kept while the emulator runs in these files of --state-dir, or without\n"

@@ -21,7 +21,7 @@ struct ServerOptions {
   FirmwareOptions firmware;
 };
 
-enum class CliOutcome { kRun, kHelp, kRefused };
+enum class CliOutcome { kRun, kHelp, kVersion, kRefused };
 
 /// Parses the arguments after the program name. On kRefused, error says why.
 CliOutcome ParseServerCommandLine(const std::vector<std::string>& args, ServerOptions& options,

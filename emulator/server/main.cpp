@@ -99,6 +99,9 @@ int main(int argc, char** argv) {
     case hx::emu::CliOutcome::kHelp:
       std::fputs(hx::emu::ServerHelpText().c_str(), stdout);
       return 0;
+    case hx::emu::CliOutcome::kVersion:
+      std::fputs("hx7300-emulator " HX7300_VERSION "\n", stdout);
+      return 0;
     case hx::emu::CliOutcome::kRefused:
       std::fprintf(stderr, "hx7300-emulator: %s\n%s", error.c_str(),
                    hx::emu::ServerHelpText().c_str());

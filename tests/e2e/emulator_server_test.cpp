@@ -365,13 +365,16 @@ TEST(EmulatorServer, AStaleSocketIsReplacedButALiveOneOrAFileIsLeftAlone) {
 }
 
 TEST(EmulatorServer, HelpNamesEveryFaultApartFromTheOptionsAndBadOptionsAreRefused) {
+  const test::ProcessResult version = test::RunProcess({.argv = {kEmulator, "--version"}});
+  EXPECT_EQ(version.exit_status, 0);
+  EXPECT_EQ(version.stdout_bytes, "hx7300-emulator " HX7300_VERSION "\n");
   const test::ProcessResult help = test::RunProcess({.argv = {kEmulator, "--help"}});
   EXPECT_EQ(help.exit_status, 0);
   const std::string& text = help.stdout_bytes;
   const std::size_t faults = text.find("\nFaults (NAME[=VALUE] for --fault):\n");
   ASSERT_NE(faults, std::string::npos) << text;
   for (const char* option : {"--listen", "--passcode", "--state-dir", "--device-path",
-                             "--idle-timeout", "--daa", "--fault", "--help"}) {
+                             "--idle-timeout", "--daa", "--fault", "--version", "--help"}) {
     EXPECT_LT(text.find("  " + std::string(option) + " "), faults) << option;
   }
   EXPECT_LT(text.find("usbip:"), faults);

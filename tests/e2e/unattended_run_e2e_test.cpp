@@ -97,6 +97,7 @@ TEST_F(UnattendedRun, EveryModeRunsFromAPasscodeFileAndLogsWhatTheSchemaDescribe
   const auto bytes = test::ReadBytes(log);
   const std::string records(bytes.begin(), bytes.end());
   EXPECT_EQ(Count(records, R"("type":"start")"), std::size(runs));
+  EXPECT_EQ(Count(records, R"("version":")" HX7300_VERSION R"(")"), std::size(runs));
   EXPECT_EQ(Count(records, R"("exit_status":0,)"), std::size(runs));
   EXPECT_GT(Count(records, R"("type":"progress")"), 0u);
   EXPECT_NE(records.find(R"("bytes_sent":10000})"), std::string::npos);
