@@ -4,8 +4,8 @@
 # whole suite in the default debug build (which also boots the QEMU guest, CTest label "guest",
 # that runs the utility against the real uvcvideo driver, fetching Debian's kernel package on
 # its first run), then the Windows build (the windows preset, cross compiled): its own test
-# programs under Wine, and its programs under Wine against the Linux build, whose CTest summary
-# ends the output.
+# programs under Wine, and its programs under Wine against the Linux build; and last the Debian
+# package and the Windows zip, built and checked.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -19,3 +19,6 @@ for preset in asan tsan default windows; do
 done
 echo "=== wine ==="
 ctest --preset wine
+echo "=== packages ==="
+scripts/package.sh
+scripts/check-packages.sh
