@@ -41,6 +41,19 @@ HRESULT ReadFromFile(std::intptr_t file, std::span<std::uint8_t> buffer, std::si
   }
 }
 
+HRESULT ReadFileAt(std::intptr_t file, std::uint64_t offset, std::span<std::uint8_t> buffer,
+                   std::size_t& got) {
+  ssize_t read = 0;
+  do {
+    read = ::pread(Fd(file), buffer.data(), buffer.size(), static_cast<off_t>(offset));
+  } while (read < 0 && errno == EINTR);
+  if (read < 0) {
+    return LastError();
+  }
+  got = static_cast<std::size_t>(read);
+  return S_OK;
+}
+
 HRESULT WriteToFile(std::intptr_t file, std::span<const std::uint8_t> bytes) {
   return WriteAllToDescriptor(
       Fd(file), std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
@@ -56,6 +69,19 @@ HRESULT FileSize(std::intptr_t file, std::uint64_t& size) {
     return LastError();
   }
   size = static_cast<std::uint64_t>(info.st_size);
+  return S_OK;
+}
+
+HRESULT IdentifyFile(std::intptr_t file, FileIdentity& identity) {
+  struct stat info {};
+  if (::fstat(Fd(file), &info) != 0) {
+    return LastError();
+  }
+  identity = {.volume = info.st_dev,
+              .index = info.st_ino,
+              .size = static_cast<std::uint64_t>(info.st_size),
+              .written = static_cast<std::uint64_t>(info.st_mtim.tv_sec) * 1'000'000'000u +
+                         static_cast<std::uint64_t>(info.st_mtim.tv_nsec)};
   return S_OK;
 }
 

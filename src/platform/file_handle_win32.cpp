@@ -17,6 +17,10 @@ HRESULT LastError() {
   return HresultFromError(::GetLastError());
 }
 
+std::uint64_t Joined(DWORD high, DWORD low) {
+  return (std::uint64_t{high} << 32) | low;
+}
+
 }  // namespace
 
 HRESULT CloseFile(std::intptr_t file) {
@@ -31,6 +35,20 @@ HRESULT ReadFromFile(std::intptr_t file, std::span<std::uint8_t> buffer, std::si
     return LastError();
   }
   read = got;
+  return S_OK;
+}
+
+HRESULT ReadFileAt(std::intptr_t file, std::uint64_t offset, std::span<std::uint8_t> buffer,
+                   std::size_t& got) {
+  OVERLAPPED at{};
+  at.Offset = static_cast<DWORD>(offset);
+  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  DWORD read = 0;
+  if (!::ReadFile(Handle(file), buffer.data(), static_cast<DWORD>(buffer.size()), &read, &at) &&
+      ::GetLastError() != ERROR_HANDLE_EOF) {
+    return LastError();
+  }
+  got = read;
   return S_OK;
 }
 
@@ -49,6 +67,19 @@ HRESULT FileSize(std::intptr_t file, std::uint64_t& size) {
     return LastError();
   }
   size = static_cast<std::uint64_t>(length.QuadPart);
+  return S_OK;
+}
+
+HRESULT IdentifyFile(std::intptr_t file, FileIdentity& identity) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(Handle(file), &info)) {
+    return LastError();
+  }
+  identity = {
+      .volume = info.dwVolumeSerialNumber,
+      .index = Joined(info.nFileIndexHigh, info.nFileIndexLow),
+      .size = Joined(info.nFileSizeHigh, info.nFileSizeLow),
+      .written = Joined(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime)};
   return S_OK;
 }
 
