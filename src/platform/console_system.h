@@ -1,7 +1,8 @@
 #pragma once
 // What the process's console (system_console.h) does differently on each system: how text
 // reaches standard output, standard error and the terminal, how standard input is read, and
-// how a line is typed unseen. console.cpp builds the one ConsoleIo on it.
+// how a line is typed unseen. console.cpp builds the one ConsoleIo on it, and keeps standard
+// input's buffer, declared here because the POSIX hidden line reads from it too.
 
 #include <array>
 #include <cstddef>

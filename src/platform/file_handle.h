@@ -1,7 +1,7 @@
 #pragma once
-// The calls on an open file that every system makes alike, on the system's handle of it held
-// as an integer (a descriptor on POSIX, a HANDLE on Windows). Failures are the system's,
-// translated to Windows error numbers.
+// The calls on an open file that every system has, each making them its own way, on the
+// system's handle of it held as an integer (a descriptor on POSIX, a HANDLE on Windows).
+// Failures are the system's, translated to Windows error numbers.
 
 #include <cstddef>
 #include <cstdint>

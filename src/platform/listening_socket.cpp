@@ -105,13 +105,13 @@ HRESULT ListeningSocket::Accept(StreamSocket& client, const StopCheck& stop) {
     }
     std::intptr_t accepted = -1;
     hr = platform::AcceptClient(handle_, accepted);
-    if (hr == S_OK) {
+    if (FAILED(hr)) {
+      return hr;
+    }
+    if (accepted >= 0) {
       platform::SetNoDelay(accepted);
       client = StreamSocket(accepted);
       return S_OK;
-    }
-    if (FAILED(hr)) {
-      return hr;
     }
   }
 }

@@ -51,8 +51,8 @@ std::ptrdiff_t ReceiveSome(std::intptr_t socket, std::span<std::uint8_t> data);
 /// Sets what a socket is bound to a TCP port with: the port is the server's alone while it
 /// listens, and free again at once for a server that restarts.
 void ReservePort(std::intptr_t socket);
-/// Takes the next client of a listening socket: S_OK with client set, S_FALSE when the client
-/// went before it was taken (wait for the next), or the failure.
+/// Takes the next client of a listening socket: S_OK with client set, or with client left -1
+/// when the client went before it was taken (wait for the next); otherwise the failure.
 HRESULT AcceptClient(std::intptr_t listener, std::intptr_t& client);
 
 /// What stands at a Unix-domain socket path that cannot be bound: a socket that nobody answers

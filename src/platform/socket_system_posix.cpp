@@ -112,12 +112,11 @@ void ReservePort(std::intptr_t socket) {
 }
 
 HRESULT AcceptClient(std::intptr_t listener, std::intptr_t& client) {
-  const int accepted = ::accept4(NativeSocket(listener), nullptr, nullptr, SOCK_CLOEXEC);
-  if (accepted >= 0) {
-    client = accepted;
+  client = ::accept4(NativeSocket(listener), nullptr, nullptr, SOCK_CLOEXEC);
+  if (client >= 0 || errno == EINTR || errno == ECONNABORTED || errno == EAGAIN) {
     return S_OK;
   }
-  return errno == EINTR || errno == ECONNABORTED || errno == EAGAIN ? S_FALSE : LastSocketError();
+  return LastSocketError();
 }
 
 SocketPath ExamineSocketPath(const std::string& path, const sockaddr_un& address) {

@@ -90,14 +90,13 @@ void ReservePort(std::intptr_t socket) {
 }
 
 HRESULT AcceptClient(std::intptr_t listener, std::intptr_t& client) {
-  const SOCKET accepted = ::accept(NativeSocket(listener), nullptr, nullptr);
-  if (accepted != INVALID_SOCKET) {
-    client = Stored(accepted);
+  client = Stored(::accept(NativeSocket(listener), nullptr, nullptr));
+  if (client >= 0) {
     return S_OK;
   }
   const int error = ::WSAGetLastError();
   return error == WSAECONNRESET || error == WSAEWOULDBLOCK || error == WSAEINTR
-             ? S_FALSE
+             ? S_OK
              : HresultFromError(error);
 }
 

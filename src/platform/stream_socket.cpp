@@ -53,7 +53,7 @@ HRESULT ConnectWithin(std::intptr_t socket, const sockaddr* address, socklen_t l
   if (hr == S_FALSE) {
     hr = FinishConnect(socket, deadline);
   }
-  if (hr != S_OK || !platform::SetBlocking(socket, true)) {
+  if (FAILED(hr) || !platform::SetBlocking(socket, true)) {
     return kHrDeviceNotConnected;
   }
   return S_OK;
