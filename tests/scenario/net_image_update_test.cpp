@@ -18,7 +18,6 @@ namespace hx {
 namespace {
 
 constexpr std::uint8_t kNetSelector = 5;
-constexpr std::uint8_t kConfigSelector = 14;
 constexpr HRESULT kDenied = static_cast<HRESULT>(0x80070005);
 
 XuPacket StepReply(std::uint8_t step, std::int32_t status = 0, std::uint16_t count = 0,
@@ -69,13 +68,6 @@ class NetImageUpdateTest : public ::testing::Test {
     console_.QueueHiddenLine(L"1234");
   }
 
-  void ExpectPasscodeVerdict(std::int32_t status = 0) {
-    XuPacket verdict;
-    verdict.SetOpcode(13);
-    verdict.SetStatus(status);
-    channel_->ExpectSet(kConfigSelector).ExpectStatus({13}).ExpectGet(kConfigSelector, verdict);
-  }
-
   // The device answers the next step request with these replies, each announced by an
   // interrupt of its own that comes once the one before has been read.
   void ExpectRequest(const std::vector<XuPacket>& replies, HRESULT write = S_OK) {
@@ -87,7 +79,7 @@ class NetImageUpdateTest : public ::testing::Test {
   }
 
   void ExpectConfiguration() {
-    ExpectPasscodeVerdict();
+    channel_->ExpectPasscodeVerdict();
     ExpectRequest({StepReply(1)});
     ExpectRequest({StepReply(2)});
     ExpectRequest({StepReply(3)});
@@ -238,7 +230,7 @@ TEST_F(NetImageUpdateTest, FailedConfigurationStepEndsTheRunWithoutSendingMore) 
   for (std::uint8_t failing = 1; failing <= 3; ++failing) {
     SCOPED_TRACE(failing);
     const std::size_t before = NextCase();
-    ExpectPasscodeVerdict();
+    channel_->ExpectPasscodeVerdict();
     std::string lines;
     for (std::uint8_t step = 1; step < failing; ++step) {
       ExpectRequest({StepReply(step)});
@@ -255,7 +247,7 @@ TEST_F(NetImageUpdateTest, FailedConfigurationStepEndsTheRunWithoutSendingMore) 
 }
 
 TEST_F(NetImageUpdateTest, InterruptWithoutAStepReplyHandsOnTheStepInTheRecordAgain) {
-  ExpectPasscodeVerdict();
+  channel_->ExpectPasscodeVerdict();
   // Before any step reply the record holds step 0: the hand-over comes without a line, and
   // the URL goes while the server's own reply is still to come.
   channel_->ExpectSet(kNetSelector, S_OK, 1).ExpectStatus({10}).ExpectGet(11, XuPacket());
@@ -275,7 +267,7 @@ TEST_F(NetImageUpdateTest, InterruptWithoutAStepReplyHandsOnTheStepInTheRecordAg
 
 TEST_F(NetImageUpdateTest, ReadFailuresAreReportedAndTheRecordIsHandledAsItStands) {
   const HRESULT stalled = static_cast<HRESULT>(0x8007001F);
-  ExpectPasscodeVerdict();
+  channel_->ExpectPasscodeVerdict();
   ExpectRequest({StepReply(1)});
   // A failed reply read is reported and passed over; a failed status read too, and the
   // record, still at step 1, is handled again.
@@ -320,7 +312,7 @@ TEST_F(NetImageUpdateTest, FailedWriteAfterTheThreadStartedStopsTheThread) {
   for (std::size_t failing = 0; failing < 5; ++failing) {
     SCOPED_TRACE(failing);
     const std::size_t before = NextCase();
-    ExpectPasscodeVerdict();
+    channel_->ExpectPasscodeVerdict();
     std::string expected = "\r\nEnter passcode:\r\n";
     for (std::size_t step = 0; step < failing; ++step) {
       ExpectRequest(answers[step]);
@@ -334,7 +326,7 @@ TEST_F(NetImageUpdateTest, FailedWriteAfterTheThreadStartedStopsTheThread) {
 }
 
 TEST_F(NetImageUpdateTest, RefusedPasscodeStartsNothing) {
-  ExpectPasscodeVerdict(static_cast<std::int32_t>(0x8007052B));
+  channel_->ExpectPasscodeVerdict(static_cast<std::int32_t>(0x8007052B));
   EXPECT_EQ(Run(), static_cast<HRESULT>(0x8007052B));
   EXPECT_TRUE(channel_->ScriptDone());
   EXPECT_TRUE(channel_->SetPackets(kNetSelector).empty());

@@ -29,6 +29,8 @@ class ScriptedChannel final : public XuChannel {
                              int interrupts = 0);
   /// Convenience: a status packet listing opcodes.
   ScriptedChannel& ExpectStatus(std::vector<std::uint8_t> opcodes, int interrupts = 0);
+  /// Convenience: the passcode request, then the device's verdict on it with this Status.
+  ScriptedChannel& ExpectPasscodeVerdict(std::int32_t status = 0);
   /// Raises a status interrupt now (for an interrupt left over before the first wait).
   void RaiseInterrupt();
   /// From now on, Sets that the script does not name succeed without a step (packet tests).

@@ -14,14 +14,6 @@ using test::ScriptedChannel;
 
 constexpr std::uint8_t kConfigSelector = 14;
 
-XuPacket Verdict(std::int32_t status) {
-  XuPacket reply;
-  reply.SetOpcode(13);
-  reply.SetArg1(2);
-  reply.SetStatus(status);
-  return reply;
-}
-
 XuPacket PasscodeRequest(std::uint8_t arg1, std::int32_t command, const std::string& text) {
   XuPacket request;
   request.SetLength(static_cast<std::uint8_t>(text.size()));
@@ -36,12 +28,6 @@ class PasscodeTest : public ::testing::Test {
  protected:
   PasscodeTest() : scoped_(console_), device_(test::MakeScriptedDevice(channel_)) {}
 
-  void ExpectExchange(std::int32_t status) {
-    channel_->ExpectSet(kConfigSelector)
-        .ExpectStatus({13})
-        .ExpectGet(kConfigSelector, Verdict(status));
-  }
-
   test::RecordingConsole console_;
   ScopedConsole scoped_;
   ScriptedChannel* channel_ = nullptr;
@@ -50,27 +36,27 @@ class PasscodeTest : public ::testing::Test {
 
 TEST_F(PasscodeTest, ValidationSendsThePasscodeForTheOpcodeAndTakesTheDevicesVerdict) {
   console_.QueueHiddenLine(L"1234");
-  ExpectExchange(0);
+  channel_->ExpectPasscodeVerdict();
   EXPECT_EQ(ValidatePasscode(5, *device_), S_OK);
   EXPECT_EQ(console_.Output(), "\r\nEnter passcode:\r\n");
   EXPECT_EQ(channel_->SetPackets(kConfigSelector).at(0), PasscodeRequest(2, 5, "1234"));
 
   console_.QueueHiddenLine(L"9999");
-  ExpectExchange(static_cast<std::int32_t>(0x8007052B));
+  channel_->ExpectPasscodeVerdict(static_cast<std::int32_t>(0x8007052B));
   EXPECT_EQ(ValidatePasscode(4, *device_), static_cast<HRESULT>(0x8007052B));
   console_.QueueHiddenLine(L"9999");
-  ExpectExchange(7);  // a positive Status is returned as it is
+  channel_->ExpectPasscodeVerdict(7);  // a positive Status is returned as it is
   EXPECT_EQ(ValidatePasscode(4, *device_), 7);
 }
 
 TEST_F(PasscodeTest, EmptyLineIsSentAsAnEmptyPasscodeAndFifteenCharactersFit) {
   console_.QueueHiddenLine(L"");
-  ExpectExchange(0);
+  channel_->ExpectPasscodeVerdict();
   EXPECT_EQ(ValidatePasscode(13, *device_), S_OK);
   EXPECT_EQ(channel_->SetPackets(kConfigSelector).back(), PasscodeRequest(2, 13, ""));
 
   console_.QueueHiddenLine(L"abcdefghij12345");
-  ExpectExchange(0);
+  channel_->ExpectPasscodeVerdict();
   EXPECT_EQ(ValidatePasscode(13, *device_), S_OK);
   EXPECT_EQ(channel_->SetPackets(kConfigSelector).back(),
             PasscodeRequest(2, 13, "abcdefghij12345"));
@@ -93,13 +79,15 @@ TEST_F(PasscodeTest, OtherRepliesAreDroppedAndFailedReadsSkippedUntilTheVerdictC
   XuPacket other;
   other.SetOpcode(10);
   other.SetStatus(-1);
+  XuPacket verdict;
+  verdict.SetOpcode(13);
   console_.QueueHiddenLine(L"1234");
   channel_->ExpectSet(kConfigSelector)
       .ExpectStatus({10, 12}, 1)
       .ExpectGet(11, other)
       .ExpectGet(13, XuPacket{}, E_FAIL)
       .ExpectStatus({13})
-      .ExpectGet(kConfigSelector, Verdict(0));
+      .ExpectGet(kConfigSelector, verdict);
   EXPECT_EQ(ValidatePasscode(5, *device_), S_OK);
   EXPECT_TRUE(channel_->ScriptDone());
   EXPECT_EQ(console_.Output(), "\r\nEnter passcode:\r\n");  // nothing reported
@@ -109,8 +97,8 @@ TEST_F(PasscodeTest, ChangeValidatesTheCurrentPasscodeThenSendsTheNewOne) {
   console_.QueueHiddenLine(L"1234");
   console_.QueueHiddenLine(L"Room42");
   console_.QueueHiddenLine(L"Room42");
-  ExpectExchange(0);
-  ExpectExchange(0);
+  channel_->ExpectPasscodeVerdict();
+  channel_->ExpectPasscodeVerdict();
   EXPECT_EQ(ChangePasscode(*device_), S_OK);
   EXPECT_EQ(console_.Output(),
             "\r\nEnter passcode:\r\nEnter new passcode:\r\nRe-enter new passcode:\r\n");
@@ -133,7 +121,7 @@ TEST_F(PasscodeTest, WrongCurrentPasscodeStopsTheChange) {
   for (const wchar_t* line : {L"0000", L"Room42", L"Room42"}) {
     console_.QueueHiddenLine(line);
   }
-  ExpectExchange(static_cast<std::int32_t>(0x80070005));
+  channel_->ExpectPasscodeVerdict(static_cast<std::int32_t>(0x80070005));
   EXPECT_EQ(ChangePasscode(*device_), static_cast<HRESULT>(0x80070005));
   EXPECT_EQ(channel_->SetPackets(kConfigSelector).size(), 1u);
 }

@@ -49,12 +49,6 @@ class RequestWireBytes : public ::testing::Test {
  protected:
   RequestWireBytes() : scoped_(console_), device_(test::MakeScriptedDevice(channel_)) {}
 
-  void ScriptVerdict() {
-    XuPacket verdict;
-    verdict.SetOpcode(13);
-    channel_->ExpectSet(14).ExpectStatus({13}).ExpectGet(14, verdict);
-  }
-
   test::RecordingConsole console_;
   ScopedConsole scoped_;
   test::ScriptedChannel* channel_ = nullptr;
@@ -65,8 +59,8 @@ TEST_F(RequestWireBytes, PasscodeValidationAndChange) {
   for (const wchar_t* line : {L"1234", L"Ab9", L"Ab9"}) {
     console_.QueueHiddenLine(line);
   }
-  ScriptVerdict();
-  ScriptVerdict();
+  channel_->ExpectPasscodeVerdict();
+  channel_->ExpectPasscodeVerdict();
   ASSERT_EQ(ChangePasscode(*device_), S_OK);
   const auto log = channel_->Log();
   ASSERT_EQ(log.size(), 6u);
@@ -145,7 +139,7 @@ TEST_F(RequestWireBytes, DaaSettingsRequest) {
 TEST_F(RequestWireBytes, TimeZoneParseResultUploadAndReboots) {
   const auto run_config = [this](const ModeOptions& options) {
     console_.QueueHiddenLine(L"1234");
-    ScriptVerdict();
+    channel_->ExpectPasscodeVerdict();
     channel_->ExpectSet(14, E_FAIL);  // the request itself; nothing follows it
     HandleSystemConfigMode(options, *device_);
     return WireOf(channel_->Log().back());

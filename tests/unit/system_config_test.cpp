@@ -59,9 +59,7 @@ struct HandlerRun {
   // The passcode typed and the device's verdict on it.
   HandlerRun& ScriptPasscode(std::int32_t status = 0) {
     console.QueueHiddenLine(L"1234");
-    channel->ExpectSet(kConfigSelector)
-        .ExpectStatus({13})
-        .ExpectGet(kConfigSelector, ConfigReply(2, 0, status));
+    channel->ExpectPasscodeVerdict(status);
     return *this;
   }
   // The request and one reply to it.
