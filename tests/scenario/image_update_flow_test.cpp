@@ -37,10 +37,11 @@ std::string TransferLines(int blocks) {
 
 class ImageUpdateFlowTest : public ::testing::Test {
  protected:
-  // Starts the device with these faults ("name=value" as hx7300-emulator takes them).
-  void StartDevice(const std::vector<std::string>& faults = {},
-                   const std::string& stdin_text = "") {
-    model_ = test::FaultedModel(faults);
+  // Starts the device with these faults ("name=value" as hx7300-emulator takes them) and,
+  // where one is named, a state directory.
+  void StartDevice(const std::vector<std::string>& faults = {}, const std::string& stdin_text = "",
+                   const std::string& state_dir = "") {
+    model_ = test::FaultedModel(faults, state_dir);
     ASSERT_NE(model_, nullptr);
     device_ = test::DeviceOn(model_);
     ASSERT_NE(device_, nullptr);
@@ -193,15 +194,19 @@ TEST_F(ImageUpdateFlowTest, WorkerFailuresEndTheTransferInsteadOfLeavingTheReade
   EXPECT_FALSE(model_->SlotContents(kConfigImageIndex).has_value());
 }
 
+// Nothing of the image is left, neither in its slot nor as the device's staging file.
 TEST_F(ImageUpdateFlowTest, ALostLinkIsReportedOnceWhicheverThreadMeetsItFirst) {
   const std::string not_connected = test::ReportLine(static_cast<HRESULT>(0x8007048F));
   for (int transfers : {20, 40, 60, 100, 130}) {
     SCOPED_TRACE("link lost after " + std::to_string(transfers) + " transfers");
-    StartDevice({"disconnect-after=" + std::to_string(transfers)});
+    test::TempDir state;
+    StartDevice({"disconnect-after=" + std::to_string(transfers)}, "", state.Path().string());
     EXPECT_EQ(Upload("config", 3 * kBlockSize), static_cast<HRESULT>(0x8007048F));
     const std::string output = Output();
     EXPECT_EQ(output.find(not_connected), output.rfind(not_connected)) << output;
     EXPECT_NE(output.find(not_connected), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(state.Path() / "QVCONFIG.XML"));
+    EXPECT_FALSE(std::filesystem::exists(state.Path() / "QVCONFIG.TMP"));
   }
 }
 
@@ -216,7 +221,7 @@ TEST_F(ImageUpdateFlowTest, PositiveStatusOnABlockEchoLetsTheRunGoOnOnceTheWorke
   EXPECT_FALSE(model_->SlotContents(kMainImageIndex).has_value());
 }
 
-TEST_F(ImageUpdateFlowTest, FailedWritesAndReadsOfTheTransferAreReportedOnceAndReturned) {
+TEST_F(ImageUpdateFlowTest, FailedWritesReadsAndEchoesOfTheTransferAreReportedOnceAndReturned) {
   const auto general = static_cast<HRESULT>(0x8007001F);
   struct Case {
     const char* fault;
@@ -225,6 +230,7 @@ TEST_F(ImageUpdateFlowTest, FailedWritesAndReadsOfTheTransferAreReportedOnceAndR
       {"fail-set=6:0x8007001F", "\r\nEnter passcode:\r\n"},                 // the info packet
       {"fail-get=1:0x8007001F:3", "Starting Image Update process...\r\n"},  // a status read
       {"fail-set=8:0x8007001F:3", "\r\nFlushing file, do NOT power down the device!\r\n"},
+      {"echo-status=0x8007001F:1", "Block 0001/0002 sent...\r\n<back>"},  // the second echo
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.fault);

@@ -9,8 +9,9 @@
 
 namespace hx::test {
 
-std::shared_ptr<emu::FirmwareModel> FaultedModel(const std::vector<std::string>& faults) {
-  emu::FirmwareOptions options;
+std::shared_ptr<emu::FirmwareModel> FaultedModel(const std::vector<std::string>& faults,
+                                                 const std::string& state_dir) {
+  emu::FirmwareOptions options{.state_dir = state_dir};
   for (const std::string& fault : faults) {
     std::string error;
     if (!emu::ApplyFaultText(fault, options.faults, error)) {

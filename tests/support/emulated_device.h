@@ -12,8 +12,10 @@
 namespace hx::test {
 
 /// A virtual HX7300 that records every packet written to it, with faults given as
-/// hx7300-emulator takes them ("name=value"); null, with a test failure, when one is refused.
-std::shared_ptr<emu::FirmwareModel> FaultedModel(const std::vector<std::string>& faults);
+/// hx7300-emulator takes them ("name=value") and its state kept in state_dir when one is
+/// named; null, with a test failure, when a fault is refused.
+std::shared_ptr<emu::FirmwareModel> FaultedModel(const std::vector<std::string>& faults,
+                                                 const std::string& state_dir = {});
 
 /// An opened device whose channel is the in-process backend on model; null, with a test
 /// failure, when it cannot be opened.
