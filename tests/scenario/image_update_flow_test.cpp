@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,9 +13,9 @@
 #include "platform/message_table.h"
 #include "protocol/image_slots.h"
 #include "protocol/opcodes.h"
+#include "support/device_run.h"
 #include "support/emulated_device.h"
 #include "support/programs.h"
-#include "support/recording_console.h"
 #include "support/special_file.h"
 #include "support/temp_file.h"
 
@@ -43,12 +44,7 @@ class ImageUpdateFlowTest : public ::testing::Test {
                    const std::string& state_dir = "") {
     model_ = test::FaultedModel(faults, state_dir);
     ASSERT_NE(model_, nullptr);
-    device_ = test::DeviceOn(model_);
-    ASSERT_NE(device_, nullptr);
-    scoped_.reset();  // put the previous console back before the next takes its place
-    console_ = std::make_unique<test::RecordingConsole>(stdin_text);
-    scoped_ = std::make_unique<ScopedConsole>(*console_);
-    console_->QueueHiddenLine(L"1234");
+    run_.emplace(model_, stdin_text).console.QueueHiddenLine(L"1234");
   }
 
   HRESULT Upload(const char* keyword, std::size_t image_size, std::size_t signature_size = 100) {
@@ -68,16 +64,14 @@ class ImageUpdateFlowTest : public ::testing::Test {
     options.Image.ImageIndex = std::string(keyword) == "nk" ? 1 : 4;
     options.Image.ImageFile = image_path_.c_str();
     options.Image.SignatureFile = signature_path_.c_str();
-    return HandleImageUpdateMode(options, *device_);
+    return run_->Run(HandleImageUpdateMode, options);
   }
 
-  std::string Output() const { return console_->Output(); }
+  std::string Output() const { return run_->console.Output(); }
 
   test::TempDir dir_;
   std::shared_ptr<emu::FirmwareModel> model_;
-  std::unique_ptr<CDuzuVideoCaptureDevice> device_;
-  std::unique_ptr<test::RecordingConsole> console_;
-  std::unique_ptr<ScopedConsole> scoped_;
+  std::optional<test::DeviceRun> run_;
   std::vector<std::uint8_t> image_;
   std::vector<std::uint8_t> signature_;
   std::wstring image_path_;
@@ -112,7 +106,7 @@ TEST_F(ImageUpdateFlowTest, RefusalsBeforeTheTransferSendNothing) {
   EXPECT_FALSE(model_->SlotContents(kMainImageIndex).has_value());
   EXPECT_TRUE(Output().ends_with("any other key to abort)? " + test::ReportLine(E_FAIL)));
 
-  console_->QueueHiddenLine(L"4321");
+  run_->console.QueueHiddenLine(L"4321");
   EXPECT_EQ(Upload("config", 100), static_cast<HRESULT>(0x8007052B));
   EXPECT_FALSE(model_->SlotContents(kConfigImageIndex).has_value());
 }

@@ -1,12 +1,11 @@
 #pragma once
-// The virtual HX7300 inside the test's own process, behind the in-process backend, for tests
-// that run handlers against it.
+// The virtual HX7300 inside the test's own process, for tests that run handlers against it
+// (DeviceRun puts it behind the in-process backend).
 
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "device/capture_device.h"
 #include "model/firmware_model.h"
 
 namespace hx::test {
@@ -16,9 +15,5 @@ namespace hx::test {
 /// named; null, with a test failure, when a fault is refused.
 std::shared_ptr<emu::FirmwareModel> FaultedModel(const std::vector<std::string>& faults,
                                                  const std::string& state_dir = {});
-
-/// An opened device whose channel is the in-process backend on model; null, with a test
-/// failure, when it cannot be opened.
-std::unique_ptr<CDuzuVideoCaptureDevice> DeviceOn(std::shared_ptr<emu::FirmwareModel> model);
 
 }  // namespace hx::test

@@ -120,16 +120,4 @@ bool ScriptedChannel::ScriptDone() const {
   return script_.empty();
 }
 
-std::unique_ptr<CDuzuVideoCaptureDevice> MakeScriptedDevice(ScriptedChannel*& channel) {
-  auto owned =
-      std::make_shared<std::unique_ptr<ScriptedChannel>>(std::make_unique<ScriptedChannel>());
-  channel = owned->get();
-  auto device = std::make_unique<CDuzuVideoCaptureDevice>([owned](std::unique_ptr<XuChannel>& out) {
-    out = std::move(*owned);
-    return S_OK;
-  });
-  EXPECT_EQ(device->Initialize(), S_OK);
-  return device;
-}
-
 }  // namespace hx::test

@@ -5,11 +5,9 @@
 
 #include <cstdint>
 #include <deque>
-#include <memory>
 #include <mutex>
 #include <vector>
 
-#include "device/capture_device.h"
 #include "device/channel.h"
 
 namespace hx::test {
@@ -63,8 +61,5 @@ class ScriptedChannel final : public XuChannel {
   Step current_{};
   bool accept_unscripted_sets_ = false;
 };
-
-/// A device whose channel is `channel` (owned by the device); Initialize already called.
-std::unique_ptr<CDuzuVideoCaptureDevice> MakeScriptedDevice(ScriptedChannel*& channel);
 
 }  // namespace hx::test
