@@ -30,7 +30,11 @@ ALLOWED = {
 }
 BACKENDS = ("linux", "windows", "link", "emulator")
 # Headers reached through an include directory of their own, and the part they belong to.
-PRIVATE_HEADERS = {"win_types.h": "platform", "handle_output.h": "platform"}
+PRIVATE_HEADERS = {
+    "win_types.h": "platform",
+    "handle_output.h": "platform",
+    "socket_api.h": "platform",
+}
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"')
 

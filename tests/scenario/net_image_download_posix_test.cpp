@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,10 +13,10 @@
 #include "protocol/image_slots.h"
 #include "protocol/opcodes.h"
 #include "support/device_pieces.h"
+#include "support/device_run.h"
 #include "support/emulated_device.h"
 #include "support/http_test_server.h"
 #include "support/net_image_lines.h"
-#include "support/recording_console.h"
 #include "support/temp_file.h"
 
 namespace hx {
@@ -41,9 +42,7 @@ class NetImageDownloadTest : public ::testing::Test {
   void StartDevice(std::shared_ptr<emu::FirmwareModel> model) {
     model_ = std::move(model);
     ASSERT_NE(model_, nullptr);
-    device_ = test::DeviceOn(model_);
-    ASSERT_NE(device_, nullptr);
-    console_.QueueHiddenLine(L"1234");
+    run_.emplace(model_).console.QueueHiddenLine(L"1234");
   }
 
   HRESULT Run(const std::string& server, std::uint16_t port, const std::string& url) {
@@ -52,10 +51,12 @@ class NetImageDownloadTest : public ::testing::Test {
     options.NetImage.ServerName = server;
     options.NetImage.UpdateUrl = url;
     options.NetImage.ServerPort = port;
-    const HRESULT hr = HandleNetImageUpdateMode(options, *device_);
-    device_->Uninitialize();
+    const HRESULT hr = run_->Run(HandleNetImageUpdateMode, options);
+    run_->Device().Uninitialize();
     return hr;
   }
+
+  std::string Output() const { return run_->console.Output(); }
 
   std::vector<std::uint8_t> LastStepSent() const {
     std::vector<std::uint8_t> steps;
@@ -67,10 +68,8 @@ class NetImageDownloadTest : public ::testing::Test {
     return steps;
   }
 
-  test::RecordingConsole console_;
-  ScopedConsole scoped_{console_};
   std::shared_ptr<emu::FirmwareModel> model_;
-  std::unique_ptr<CDuzuVideoCaptureDevice> device_;
+  std::optional<test::DeviceRun> run_;
 };
 
 TEST_F(NetImageDownloadTest, ImagesOfTheManifestLandInTheirSlotsWhole) {
@@ -86,7 +85,7 @@ TEST_F(NetImageDownloadTest, ImagesOfTheManifestLandInTheirSlotsWhole) {
   StartDevice();
   EXPECT_EQ(Run("127.0.0.1", server.Port(), "/updates/manifest.txt"), S_OK);
   std::vector<int> percents;
-  EXPECT_EQ(test::WithoutProgress(console_.Output(), "<back>", percents),
+  EXPECT_EQ(test::WithoutProgress(Output(), "<back>", percents),
             kUntilImages + test::LinesAfterDownload());
   ASSERT_FALSE(percents.empty());
   EXPECT_EQ(percents.back(), 100);
@@ -165,12 +164,10 @@ TEST_F(NetImageDownloadTest, WhatGoesWrongWithTheServerIsTheFailingStagesStatus)
       server.BreakMidway(c.broken);
     }
     StartDevice();
-    const std::size_t before = console_.Output().size();
     EXPECT_EQ(Run("127.0.0.1", c.unreachable ? test::UnusedTcpPort() : server.Port(), "m.txt"),
               c.result);
     std::vector<int> percents;
-    const std::string output =
-        test::WithoutProgress(console_.Output().substr(before), "<back>", percents);
+    const std::string output = test::WithoutProgress(Output(), "<back>", percents);
     EXPECT_TRUE(output.ends_with(c.lines + "Image Update failed.\r\n")) << output;
     EXPECT_EQ(output.find("FAILED"), output.rfind("FAILED")) << output;
     // Nothing of an update that failed reaches a slot, and the device hears the final step.
@@ -193,7 +190,7 @@ TEST_F(NetImageDownloadTest, AServerThatTricklesIsGivenUpOnAsTimedOut) {
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(Run("127.0.0.1", server.Port(), "m.txt"), static_cast<HRESULT>(0x80072EE2));
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
-  EXPECT_TRUE(console_.Output().ends_with(
+  EXPECT_TRUE(Output().ends_with(
       "Getting images...FAILED!  Error = 0x80072EE2 (0)\r\nImage Update failed.\r\n"));
   EXPECT_FALSE(model_->SlotContents(kMainImageIndex).has_value());
 }
@@ -201,7 +198,7 @@ TEST_F(NetImageDownloadTest, AServerThatTricklesIsGivenUpOnAsTimedOut) {
 TEST_F(NetImageDownloadTest, ServerNameThatCannotBeInAUrlFailsTheManifestsStage) {
   StartDevice();
   EXPECT_EQ(Run("update server", 80, "m.txt"), static_cast<HRESULT>(0x80070057));
-  EXPECT_TRUE(console_.Output().ends_with(
+  EXPECT_TRUE(Output().ends_with(
       Succeeded("Starting image update") +
       "Building file manifest...FAILED!  Error = 0x80070057 (0)\r\nImage Update failed.\r\n"));
 }
@@ -213,20 +210,20 @@ TEST_F(NetImageDownloadTest, InjectedStageFaultsEndTheUpdateWhereTheySay) {
   // A configuration step failed by its StepCount alone: no failure line, nothing more sent.
   StartDevice({"net-stage-count=2:201"});
   EXPECT_EQ(Run("127.0.0.1", server.Port(), "m.txt"), E_FAIL);
-  EXPECT_TRUE(console_.Output().ends_with(Succeeded("Setting server information") +
-                                          "Setting URI information...FAILED!  Error = "
-                                          "0x00000000 (201)\r\n"));
+  EXPECT_TRUE(Output().ends_with(Succeeded("Setting server information") +
+                                 "Setting URI information...FAILED!  Error = "
+                                 "0x00000000 (201)\r\n"));
   EXPECT_EQ(LastStepSent(), (std::vector<std::uint8_t>{1, 2}));
   // A failed NAND write writes nothing.
   StartDevice({"net-stage-status=10:0x80070070"});
   EXPECT_EQ(Run("127.0.0.1", server.Port(), "m.txt"), static_cast<HRESULT>(0x80070070));
-  EXPECT_TRUE(console_.Output().ends_with(
+  EXPECT_TRUE(Output().ends_with(
       "NAND write...FAILED!  Error = 0x80070070 (0)\r\nImage Update failed.\r\n"));
   EXPECT_FALSE(model_->SlotContents(kConfigImageIndex).has_value());
   // Validation fails after the write: the slot holds the new image.
   StartDevice({"net-stage-status=12:0x80070017"});
   EXPECT_EQ(Run("127.0.0.1", server.Port(), "m.txt"), static_cast<HRESULT>(0x80070017));
-  EXPECT_TRUE(console_.Output().ends_with(
+  EXPECT_TRUE(Output().ends_with(
       "Image validation\r\n...FAILED!  Error = 0x80070017 (0)\r\nImage Update failed.\r\n"));
   EXPECT_EQ(model_->SlotContents(kConfigImageIndex), image);
 }

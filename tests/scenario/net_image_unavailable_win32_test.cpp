@@ -4,33 +4,30 @@
 #include <gtest/gtest.h>
 
 #include "operations/handlers.h"
+#include "support/device_run.h"
 #include "support/emulated_device.h"
 #include "support/net_image_lines.h"
-#include "support/recording_console.h"
 
 namespace hx {
 namespace {
 
 TEST(NetImageUnavailable, UpdateFailsAtItsFirstStageWithNotSupported) {
-  test::RecordingConsole console;
-  ScopedConsole scoped(console);
-  console.QueueHiddenLine(L"1234");
   const auto model = test::FaultedModel({});
   ASSERT_NE(model, nullptr);
-  const auto device = test::DeviceOn(model);
-  ASSERT_NE(device, nullptr);
+  test::DeviceRun run(model);
+  run.console.QueueHiddenLine(L"1234");
   ModeOptions options;
   options.ModeCode = kModeNetImage;
   options.NetImage.ServerName = "10.0.0.1";
   options.NetImage.UpdateUrl = "manifest.txt";
   options.NetImage.ServerPort = 80;
-  EXPECT_EQ(HandleNetImageUpdateMode(options, *device), static_cast<HRESULT>(0x80070032));
-  EXPECT_EQ(console.Output(), "\r\nEnter passcode:\r\n" +
-                                  test::Succeeded("Setting server information") +
-                                  test::Succeeded("Setting URI information") +
-                                  test::Succeeded("Setting port information") +
-                                  "Initializing image update...FAILED!  Error = 0x80070032 (0)\r\n"
-                                  "Image Update failed.\r\n");
+  EXPECT_EQ(run.Run(HandleNetImageUpdateMode, options), static_cast<HRESULT>(0x80070032));
+  EXPECT_EQ(run.console.Output(),
+            "\r\nEnter passcode:\r\n" + test::Succeeded("Setting server information") +
+                test::Succeeded("Setting URI information") +
+                test::Succeeded("Setting port information") +
+                "Initializing image update...FAILED!  Error = 0x80070032 (0)\r\n"
+                "Image Update failed.\r\n");
 }
 
 }  // namespace
