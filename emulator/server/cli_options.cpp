@@ -9,7 +9,6 @@
 #include "model/option_values.h"
 #include "protocol/link_frames.h"
 #include "server/passcode_check.h"
-#include "xml/xml_parser.h"
 
 namespace hx::emu {
 namespace {
@@ -147,10 +146,6 @@ std::string ServerHelpText() {
       "A reboot (cfg -r, -rm) closes the link and forgets the host's authorisation, its\n"
       "unread replies and any transfer or network update in progress; the state above stays.\n"
       "The parse result is that of QVCONFIG.XML: no file or not well-formed XML fails parsing.\n";
-  if (MakeXmlParser() == nullptr) {
-    text += XmlCheckUnavailableText();
-    text += "\n";
-  }
   text += MakeHttpClient() != nullptr
               ? "Network update: the device downloads over HTTP/1.1 from the server, port and\n"
                 "URL the host gives it; the URL names a manifest of lines 'DEVICEFILE PATH'\n"
