@@ -37,7 +37,10 @@ struct Case {
 constexpr std::uint64_t kAny = std::uint64_t{512} << 20;
 
 TEST(HttpClient, EachAnswerGivesTheSameResultInEitherBuild) {
-  test::HttpTestServer server({{"/f", kFile}, {"/unsized", kFile}, {"/broken", kFile}});
+  // "/small" fits the socket's buffers: Wine's WinHTTP keeps a request it was told to drop open
+  // without reading it, which would hold the server's send of a larger body for ever.
+  test::HttpTestServer server(
+      {{"/f", kFile}, {"/unsized", kFile}, {"/broken", kFile}, {"/small", {1, 2, 3}}});
   ASSERT_TRUE(server.Started());
   server.WithoutLength("/unsized");
   server.BreakMidway("/broken");
@@ -52,8 +55,8 @@ TEST(HttpClient, EachAnswerGivesTheSameResultInEitherBuild) {
       {"no length", "/unsized", kAny, std::nullopt, 200, Failure::kNone, Ask::kGet, true},
       {"broken midway", "/broken", kAny, size, 200, Failure::kBroken, Ask::kGet, false},
       {"too large", "/f", kFile.size() - 1, size, 200, Failure::kTooLarge, Ask::kGet, false},
-      {"not kept", "/f", kAny, size, 200, Failure::kNotKept, Ask::kBodyUnkept, false},
-      {"answer unwanted", "/f", kAny, {}, 0, Failure::kCancelled, Ask::kAnswerUnwanted, false},
+      {"not kept", "/small", kAny, 3, 200, Failure::kNotKept, Ask::kBodyUnkept, false},
+      {"answer unwanted", "/small", kAny, {}, 0, Failure::kCancelled, Ask::kAnswerUnwanted, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
