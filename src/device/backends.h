@@ -14,6 +14,10 @@ std::unique_ptr<XuChannel> MakePlatformChannel();
 /// The platform's device node named by path (on Linux a uvcvideo node, "/dev/video2"), for a
 /// PC with several HX7300s; nullptr where the platform has no such nodes.
 std::unique_ptr<XuChannel> MakePlatformNodeChannel(const std::string& path);
+/// The first HX7300 whose device path contains text, compared without regard to case (on
+/// Windows, where devices are known by such paths), for a PC with several; Open fails with
+/// 0x8007048F when none does. nullptr where the platform names its devices otherwise.
+std::unique_ptr<XuChannel> MakePlatformPathChannel(const std::string& text);
 
 /// A virtual HX7300 served over the virtual device link: "unix:<path>" or "tcp:<host>:<port>".
 struct LinkAddress {

@@ -12,6 +12,7 @@ namespace {
 constexpr std::string_view kUnixPrefix = "unix:";
 constexpr std::string_view kTcpPrefix = "tcp:";
 constexpr std::string_view kNodePrefix = "/dev/";
+constexpr std::string_view kPathPrefix = "path:";
 
 bool ParseTcpAddress(std::string_view rest, LinkAddress& address) {
   const std::size_t colon = rest.rfind(':');
@@ -55,6 +56,10 @@ HRESULT MakeChannelFor(const char* device_variable, std::unique_ptr<XuChannel>& 
   }
   if (value.starts_with(kNodePrefix) && value.size() > kNodePrefix.size()) {
     channel = MakePlatformNodeChannel(std::string(value));
+    return channel ? S_OK : E_INVALIDARG;
+  }
+  if (value.starts_with(kPathPrefix) && value.size() > kPathPrefix.size()) {
+    channel = MakePlatformPathChannel(std::string(value.substr(kPathPrefix.size())));
     return channel ? S_OK : E_INVALIDARG;
   }
   return E_INVALIDARG;
