@@ -31,4 +31,10 @@ std::unique_ptr<XuChannel> MakeLinkChannel(const LinkAddress& address);
 /// An in-process virtual HX7300 with a fresh default state.
 std::unique_ptr<XuChannel> MakeEmulatorChannel();
 
+/// The recording in the file at path (HX7300_RECORD made it) played back as a device; see
+/// device/replay/replay_channel.cpp. Open fails with the file's error when it cannot be read,
+/// with E_FAIL and a line on standard error when it holds no recording, and with the recorded
+/// result when the recorded Open failed.
+std::unique_ptr<XuChannel> MakeReplayChannel(const std::string& path);
+
 }  // namespace hx
