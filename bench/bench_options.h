@@ -10,15 +10,20 @@
 namespace bench {
 
 inline constexpr const char* kUsage =
-    "usage: image_upload_bench [--latency-us N] [--sizes-mib N[,N...]] [--help]\n"
+    "usage: image_upload_bench [--latency-us N] [--sizes-mib N[,N...]] [--log FILE]\n"
+    "                          [--record FILE] [--help]\n"
     "  --latency-us N       every control transfer takes N more microseconds (default 0,\n"
     "                       at most 1000000)\n"
     "  --sizes-mib N[,N...] the image sizes to upload, in MiB, each 1 to 4095 (default\n"
-    "                       1,8,40)\n";
+    "                       1,8,40)\n"
+    "  --log FILE           keeps the run log in FILE, as HX7300_LOG does\n"
+    "  --record FILE        records the transfers into FILE, as HX7300_RECORD does\n";
 
 struct Options {
   std::uint32_t latency_us = 0;
   std::vector<int> sizes_mib = {1, 8, 40};
+  std::string log;     ///< empty: no run log
+  std::string record;  ///< empty: no recording
   bool help = false;
 };
 
@@ -39,7 +44,7 @@ inline bool ParseOptions(const std::vector<std::string_view>& args, Options& opt
       options.help = true;
       return true;
     }
-    if (name != "--latency-us" && name != "--sizes-mib") {
+    if (name != "--latency-us" && name != "--sizes-mib" && name != "--log" && name != "--record") {
       error = "unknown option '" + std::string(name) + "'";
       return false;
     }
@@ -48,6 +53,14 @@ inline bool ParseOptions(const std::vector<std::string_view>& args, Options& opt
       return false;
     }
     std::string_view value = args[++i];
+    if (name == "--log" || name == "--record") {
+      if (value.empty()) {
+        error = std::string(name) + " takes the name of a file";
+        return false;
+      }
+      (name == "--log" ? options.log : options.record) = value;
+      continue;
+    }
     long number = 0;
     if (name == "--latency-us") {
       if (!ParseWhole(value, 0, 1000000, number)) {

@@ -2,7 +2,11 @@
 // top of the link: throughput and CPU time per MiB with no link delay, and the ratio of wall
 // time to the link-bound minimum (every SET and GET transfer taking the given delay).
 //
-//   image_upload_bench [--latency-us N] [--sizes-mib 1,8,40] [--help]
+//   image_upload_bench [--latency-us N] [--sizes-mib 1,8,40] [--log FILE] [--record FILE]
+//                      [--help]
+//
+// --log and --record put in place what HX7300_LOG and HX7300_RECORD do for a run of hx7300, so
+// that their cost shows beside the upload's own.
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -16,6 +20,7 @@
 #include <fstream>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -23,6 +28,8 @@
 
 #include "bench_options.h"
 #include "console/console_io.h"
+#include "console/json_run_log.h"
+#include "console/logged_console.h"
 #include "console/silent_console.h"
 #include "counting_channel.h"
 #include "device/capture_device.h"
@@ -87,10 +94,10 @@ struct Result {
 };
 
 Result Upload(const std::filesystem::path& image, const std::filesystem::path& state_dir,
-              std::uint32_t latency_us) {
+              const bench::Options& bench_options) {
   hx::emu::FirmwareOptions options;
   options.state_dir = state_dir.string();
-  options.faults.latency_us = latency_us;
+  options.faults.latency_us = bench_options.latency_us;
   auto model = std::make_shared<hx::emu::FirmwareModel>(options);
   CountingChannel* counter = nullptr;
   hx::CDuzuVideoCaptureDevice device([&](std::unique_ptr<hx::XuChannel>& channel) {
@@ -99,6 +106,14 @@ Result Upload(const std::filesystem::path& image, const std::filesystem::path& s
     channel = std::move(counting);
     return S_OK;
   });
+  if (!bench_options.record.empty()) {
+    auto recording = std::make_shared<hx::TransferRecording>();
+    if (const HRESULT hr = recording->Open(std::filesystem::path(bench_options.record).wstring());
+        FAILED(hr)) {
+      return {hr, 0, 0, 0, 0, 0};
+    }
+    device.RecordTransfers(std::move(recording));
+  }
   Result result{device.Initialize(), 0, 0, 0, 0, 0};
   if (FAILED(result.hr)) {
     return result;
@@ -154,6 +169,21 @@ int main(int argc, char** argv) {
   // Progress lines go nowhere: the benchmark measures the transfer, not the terminal.
   hx::SilentConsole console;
   hx::ScopedConsole scoped(console);
+  std::optional<hx::JsonRunLog> log;
+  std::optional<hx::ScopedRunLog> scoped_log;
+  std::optional<hx::LoggedConsole> logged_console;
+  std::optional<hx::ScopedConsole> scoped_logged_console;
+  if (!options.log.empty()) {
+    log.emplace("image_upload_bench", "1.0");
+    if (FAILED(log->Open(std::filesystem::path(options.log).wstring()))) {
+      std::fprintf(stderr, "image_upload_bench: %s cannot be written\n", options.log.c_str());
+      return 1;
+    }
+    log->Start({"img", {{"-i", "config"}}, "emulator"});
+    scoped_log.emplace(*log);
+    logged_console.emplace(console, *log);
+    scoped_logged_console.emplace(*logged_console);
+  }
   const auto work =
       std::filesystem::temp_directory_path() / ("hx7300-bench-" + std::to_string(::getpid()));
   std::filesystem::create_directories(work / "slots");
@@ -173,7 +203,7 @@ int main(int argc, char** argv) {
         out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
       }
     }
-    const Result r = Upload(image, work / "slots", latency_us);
+    const Result r = Upload(image, work / "slots", options);
     if (FAILED(r.hr)) {
       std::printf("%8d upload failed: 0x%08X\n", mib, static_cast<unsigned>(r.hr));
       status = 1;

@@ -4,6 +4,12 @@
 cmake_minimum_required(VERSION 3.25)
 # Compared in upper case, as Windows compares file names without regard to case.
 set(system_dlls ADVAPI32.DLL KERNEL32.DLL MSVCRT.DLL OLE32.DLL OLEAUT32.DLL USER32.DLL WS2_32.DLL)
+# The virtual HX7300 alone downloads its updates and parses its configuration, with the
+# system's HTTP client and XML parser; the utility carries neither.
+get_filename_component(program_name "${PROGRAM}" NAME)
+if(program_name STREQUAL "hx7300-emulator.exe")
+  list(APPEND system_dlls WINHTTP.DLL XMLLITE.DLL)
+endif()
 execute_process(COMMAND ${OBJDUMP} -p ${PROGRAM} OUTPUT_VARIABLE headers RESULT_VARIABLE failed)
 if(failed)
   message(FATAL_ERROR "cannot read the headers of ${PROGRAM}")

@@ -17,6 +17,7 @@ ALLOWED = {
     "device/linux": {"platform", "console", "protocol", "device"},
     "device/windows": {"platform", "console", "protocol", "device"},
     "device/link": {"platform", "console", "protocol", "device"},
+    "device/replay": {"platform", "console", "protocol", "device"},
     # The in-process virtual device is the one backend built on the firmware's core.
     "device/emulator": {"platform", "console", "protocol", "device", "model"},
     "operations": {"platform", "console", "protocol", "device"},
@@ -28,9 +29,13 @@ ALLOWED = {
     "usbip": {"platform", "protocol", "model", "usb"},
     "server": {"platform", "protocol", "model", "http", "xml", "usb", "usbip"},
 }
-BACKENDS = ("linux", "windows", "link", "emulator")
+BACKENDS = ("linux", "windows", "link", "emulator", "replay")
 # Headers reached through an include directory of their own, and the part they belong to.
-PRIVATE_HEADERS = {"win_types.h": "platform", "handle_output.h": "platform"}
+PRIVATE_HEADERS = {
+    "win_types.h": "platform",
+    "handle_output.h": "platform",
+    "socket_api.h": "platform",
+}
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"')
 

@@ -8,7 +8,7 @@
 
 namespace hx::emu {
 
-/// A client for one update; null where this build has none.
+/// A client for one update; null where none can be made.
 std::unique_ptr<HttpFetcher> MakeHttpClient();
 
 }  // namespace hx::emu

@@ -26,11 +26,11 @@ bool IsAuthorisable(std::int32_t opcode) {
 }  // namespace
 
 void PasscodeCommands::AddTo(SystemConfigResponder& responder) {
-  responder.Add(kConfigValidatePasscode, [this](const XuPacket& request, XuPacket& reply) {
+  responder.Add(kConfigArg1ValidatePasscode, [this](const XuPacket& request, XuPacket& reply) {
     Validate(request, reply);
     return true;
   });
-  responder.Add(kConfigChangePasscode, [this](const XuPacket& request, XuPacket& reply) {
+  responder.Add(kConfigArg1ChangePasscode, [this](const XuPacket& request, XuPacket& reply) {
     Change(request, reply);
     return true;
   });
@@ -51,7 +51,7 @@ void PasscodeCommands::Validate(const XuPacket& request, XuPacket& reply) {
 }
 
 void PasscodeCommands::Change(const XuPacket& request, XuPacket& reply) {
-  const bool just_validated = connection_.previous_config_command == kConfigValidatePasscode &&
+  const bool just_validated = connection_.previous_config_command == kConfigArg1ValidatePasscode &&
                               connection_.IsAuthorised(XU_OPCODE_SYSTEM_CONFIG);
   const auto text = PasscodeOf(request);
   if (!just_validated) {

@@ -8,11 +8,9 @@
 #include "model/connection_state.h"
 #include "model/passcode_store.h"
 #include "model/system_config_responder.h"
+#include "protocol/system_config.h"
 
 namespace hx::emu {
-
-inline constexpr std::uint8_t kConfigValidatePasscode = 2;
-inline constexpr std::uint8_t kConfigChangePasscode = 3;
 
 class PasscodeCommands {
  public:

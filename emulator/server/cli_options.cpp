@@ -2,14 +2,12 @@
 
 #include <charconv>
 
-#include "http/http_client.h"
 #include "model/config_faults.h"
 #include "model/net_update_options.h"
 #include "model/option_text.h"
 #include "model/option_values.h"
 #include "protocol/link_frames.h"
 #include "server/passcode_check.h"
-#include "xml/xml_parser.h"
 
 namespace hx::emu {
 namespace {
@@ -150,17 +148,10 @@ std::string ServerHelpText() {
       "                        or a stored file asked for by name)\n"
       "A reboot (cfg -r, -rm) closes the link and forgets the host's authorisation, its\n"
       "unread replies and any transfer or network update in progress; the state above stays.\n"
-      "The parse result is that of QVCONFIG.XML: no file or not well-formed XML fails parsing.\n";
-  if (MakeXmlParser() == nullptr) {
-    text += XmlCheckUnavailableText();
-    text += "\n";
-  }
-  text += MakeHttpClient() != nullptr
-              ? "Network update: the device downloads over HTTP/1.1 from the server, port and\n"
-                "URL the host gives it; the URL names a manifest of lines 'DEVICEFILE PATH'\n"
-                "(device files as NK.BIN, SIG.CAT, QVCONFIG.XML; paths relative to the manifest).\n"
-              : "Network update: not available in this build, which has no HTTP client; an\n"
-                "update fails at its first stage with Status 0x80070032.\n";
+      "The parse result is that of QVCONFIG.XML: no file or not well-formed XML fails parsing.\n"
+      "Network update: the device downloads over HTTP/1.1 from the server, port and\n"
+      "URL the host gives it; the URL names a manifest of lines 'DEVICEFILE PATH'\n"
+      "(device files as NK.BIN, SIG.CAT, QVCONFIG.XML; paths relative to the manifest).\n";
   text += "\nFaults (NAME[=VALUE] for --fault):\n";
   text += ConfigFaultHelpText();
   text += FaultHelpText();

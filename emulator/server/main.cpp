@@ -73,9 +73,6 @@ int Run(hx::emu::ServerOptions options) {
                  hx::emu::DescribeResult(hr).c_str());
     return 1;
   }
-  if (hx::emu::MakeXmlParser() == nullptr) {
-    std::fprintf(stderr, "hx7300-emulator: %s\n", hx::emu::XmlCheckUnavailableText());
-  }
   // Whoever started the emulator waits for this line before connecting.
   std::printf("hx7300-emulator listening on %s\n", where.c_str());
   std::fflush(stdout);

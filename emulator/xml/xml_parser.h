@@ -8,13 +8,7 @@
 
 namespace hx::emu {
 
-/// The check of one document; null where this build has no parser.
+/// The check of one document; null where none can be made.
 std::unique_ptr<XmlCheck> MakeXmlParser();
-
-/// What the emulator says where the check is not available.
-inline const char* XmlCheckUnavailableText() {
-  return "This build has no XML parser: QVCONFIG.XML is not checked, and the parse result "
-         "is answered with 0x80070032 (not supported).";
-}
 
 }  // namespace hx::emu

@@ -1,72 +1,27 @@
 #include <expat.h>
 
 #include <cstddef>
-#include <cstdlib>
 
+#include "xml/bounded_memory.h"
 #include "xml/xml_parser.h"
 
 namespace hx::emu {
 namespace {
 
-// What expat may hold at once. A well-formed document needs little more than its largest
-// token and its nesting; this keeps the check's memory bounded whatever the file holds.
-constexpr std::size_t kParserMemory = std::size_t{8} << 20;
-// Each block expat asks for carries its size before it, kept aligned.
-constexpr std::size_t kHeader = alignof(std::max_align_t);
-
-// Expat's allocation calls carry no context: the account is the thread's, and a check runs on
+// Expat's allocation calls carry no context: the budget is the thread's, and a check runs on
 // one thread.
-thread_local std::size_t t_in_use = 0;
-
-std::size_t& SizeOf(void* block) {
-  return *static_cast<std::size_t*>(block);
-}
-
-void* Payload(void* block) {
-  return static_cast<char*>(block) + kHeader;
-}
-
-void* BlockOf(void* payload) {
-  return static_cast<char*>(payload) - kHeader;
-}
+thread_local BoundedMemory t_memory(kParserMemory);
 
 void* Allocate(std::size_t size) {
-  if (size > kParserMemory - t_in_use) {
-    return nullptr;
-  }
-  void* block = std::malloc(kHeader + size);
-  if (block == nullptr) {
-    return nullptr;
-  }
-  SizeOf(block) = size;
-  t_in_use += size;
-  return Payload(block);
+  return t_memory.Allocate(size);
 }
 
-void Free(void* payload) {
-  if (payload == nullptr) {
-    return;
-  }
-  void* block = BlockOf(payload);
-  t_in_use -= SizeOf(block);
-  std::free(block);
+void* Reallocate(void* block, std::size_t size) {
+  return t_memory.Reallocate(block, size);
 }
 
-void* Reallocate(void* payload, std::size_t size) {
-  if (payload == nullptr) {
-    return Allocate(size);
-  }
-  const std::size_t old_size = SizeOf(BlockOf(payload));
-  if (size > old_size && size - old_size > kParserMemory - t_in_use) {
-    return nullptr;
-  }
-  void* block = std::realloc(BlockOf(payload), kHeader + size);
-  if (block == nullptr) {
-    return nullptr;
-  }
-  t_in_use = t_in_use - old_size + size;
-  SizeOf(block) = size;
-  return Payload(block);
+void Free(void* block) {
+  t_memory.Free(block);
 }
 
 const XML_Memory_Handling_Suite kBoundedMemory = {Allocate, Reallocate, Free};

@@ -46,7 +46,7 @@ HRESULT RunEntry(std::span<const wchar_t* const> arguments) {
     PrintUsage(ProgramName(arguments));
   }
   UnattendedRun unattended;
-  if (const HRESULT hr = unattended.Prepare(arguments, options); FAILED(hr)) {
+  if (const HRESULT hr = unattended.Prepare(arguments, options, device); FAILED(hr)) {
     return hr;
   }
   const HRESULT hr = device.Initialize();

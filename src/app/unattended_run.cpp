@@ -56,10 +56,14 @@ RunStart DescribeRun(std::span<const wchar_t* const> arguments, const ModeOption
 }  // namespace
 
 HRESULT UnattendedRun::Prepare(std::span<const wchar_t* const> arguments,
-                               const ModeOptions& options) {
+                               const ModeOptions& options, CDuzuVideoCaptureDevice& device) {
   HRESULT hr = PrepareTimeout();
   if (SUCCEEDED(hr)) {
     hr = PreparePasscodeFile();
+  }
+  // Before the log, whose start record would otherwise stand without an end.
+  if (SUCCEEDED(hr)) {
+    hr = PrepareRecording(device);
   }
   if (SUCCEEDED(hr)) {
     hr = PrepareLog(arguments, options);
@@ -123,7 +127,25 @@ HRESULT UnattendedRun::PrepareTimeout() {
   return S_OK;
 }
 
+HRESULT UnattendedRun::PrepareRecording(CDuzuVideoCaptureDevice& device) {
+  const std::optional<std::wstring> path = platform::EnvironmentText("HX7300_RECORD");
+  if (!path) {
+    return S_OK;
+  }
+  auto recording = std::make_shared<TransferRecording>();
+  if (const HRESULT hr = recording->Open(*path); FAILED(hr)) {
+    return Refuse("HX7300_RECORD", *path, L"cannot be written: " + SystemText(hr), hr);
+  }
+  device.RecordTransfers(recording);
+  recording_ = std::move(recording);
+  return S_OK;
+}
+
 HRESULT UnattendedRun::Finish(HRESULT result) {
+  if (recording_ && SUCCEEDED(result) && FAILED(recording_->WriteFailure())) {
+    result = recording_->WriteFailure();
+    ReportError("Writing the recording failed!", result);
+  }
   if (!log_) {
     return result;
   }

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "device/device_selection.h"
+#include "device/recording_channel.h"
 
 namespace hx {
 
@@ -24,6 +25,9 @@ HRESULT CDuzuVideoCaptureDevice::Initialize() {
   hr = factory_(channel_);
   if (FAILED(hr)) {
     return hr;
+  }
+  if (recording_) {
+    channel_ = MakeRecordingChannel(std::move(channel_), recording_);
   }
   hr = channel_->Open(status_event_);
   if (FAILED(hr)) {

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "device/channel.h"
+#include "device/transfer_recording.h"
 #include "platform/auto_reset_event.h"
 #include "platform/hresult.h"
 #include "protocol/xu_packet.h"
@@ -26,6 +27,12 @@ class CDuzuVideoCaptureDevice {
   CDuzuVideoCaptureDevice(const CDuzuVideoCaptureDevice&) = delete;
   CDuzuVideoCaptureDevice& operator=(const CDuzuVideoCaptureDevice&) = delete;
 
+  /// Before Initialize: every transfer and status interrupt of the channel is written to
+  /// recording as well (HX7300_RECORD).
+  void RecordTransfers(std::shared_ptr<TransferRecording> recording) {
+    recording_ = std::move(recording);
+  }
+
   /// Creates the status-interrupt event, then selects and opens the channel. A result that is
   /// not negative means the channel is open. Called once per object, on the main thread.
   HRESULT Initialize();
@@ -41,6 +48,7 @@ class CDuzuVideoCaptureDevice {
 
  private:
   ChannelFactory factory_;
+  std::shared_ptr<TransferRecording> recording_;
   CAutoResetEvent status_event_;
   std::unique_ptr<XuChannel> channel_;
   bool open_ = false;

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "platform/auto_reset_event.h"
 #include "platform/hresult.h"
@@ -32,6 +33,9 @@ class XuChannel {
   virtual HRESULT Get(std::uint8_t selector, XuBytes packet) = 0;
   /// Releases everything Open acquired; safe on a channel that is closed or half open.
   virtual void Close() = 0;
+  /// The path of the device that Open reached, as the system or the server names it (UTF-8);
+  /// empty before Open and where the channel has none.
+  virtual std::string DevicePath() const { return {}; }
 };
 
 }  // namespace hx

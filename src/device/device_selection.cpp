@@ -12,6 +12,8 @@ namespace {
 constexpr std::string_view kUnixPrefix = "unix:";
 constexpr std::string_view kTcpPrefix = "tcp:";
 constexpr std::string_view kNodePrefix = "/dev/";
+constexpr std::string_view kPathPrefix = "path:";
+constexpr std::string_view kReplayPrefix = "replay:";
 
 bool ParseTcpAddress(std::string_view rest, LinkAddress& address) {
   const std::size_t colon = rest.rfind(':');
@@ -56,6 +58,14 @@ HRESULT MakeChannelFor(const char* device_variable, std::unique_ptr<XuChannel>& 
   if (value.starts_with(kNodePrefix) && value.size() > kNodePrefix.size()) {
     channel = MakePlatformNodeChannel(std::string(value));
     return channel ? S_OK : E_INVALIDARG;
+  }
+  if (value.starts_with(kPathPrefix) && value.size() > kPathPrefix.size()) {
+    channel = MakePlatformPathChannel(std::string(value.substr(kPathPrefix.size())));
+    return channel ? S_OK : E_INVALIDARG;
+  }
+  if (value.starts_with(kReplayPrefix) && value.size() > kReplayPrefix.size()) {
+    channel = MakeReplayChannel(std::string(value.substr(kReplayPrefix.size())));
+    return S_OK;
   }
   return E_INVALIDARG;
 }

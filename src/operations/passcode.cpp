@@ -12,12 +12,11 @@
 #include "operations/status_poller.h"
 #include "platform/secure_wipe.h"
 #include "protocol/opcodes.h"
+#include "protocol/system_config.h"
 
 namespace hx {
 namespace {
 
-constexpr std::uint8_t kArg1Validate = 2;
-constexpr std::uint8_t kArg1Change = 3;
 constexpr std::size_t kAnsiSpareBytes = 2;
 
 using PasscodeBuffer = std::array<wchar_t, kPasscodeCapacity>;
@@ -135,11 +134,11 @@ HRESULT ChangePasscode(CDuzuVideoCaptureDevice& device) {
 
 HRESULT SendValidatePasscode(const wchar_t* passcode, std::uint8_t opcode,
                              CDuzuVideoCaptureDevice& device) {
-  return SendPasscodeRequest(passcode, kArg1Validate, opcode, device);
+  return SendPasscodeRequest(passcode, kConfigArg1ValidatePasscode, opcode, device);
 }
 
 HRESULT SendChangePasscode(const wchar_t* new_passcode, CDuzuVideoCaptureDevice& device) {
-  return SendPasscodeRequest(new_passcode, kArg1Change, 0, device);
+  return SendPasscodeRequest(new_passcode, kConfigArg1ChangePasscode, 0, device);
 }
 
 }  // namespace hx

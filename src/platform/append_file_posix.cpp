@@ -16,12 +16,14 @@ CAppendFile::~CAppendFile() {
   }
 }
 
-HRESULT CAppendFile::Open(const std::wstring& path) {
+HRESULT CAppendFile::Open(const std::wstring& path, Start start) {
   const std::optional<std::string> name = NarrowLocaleText(path);
   if (!name) {
     return E_INVALIDARG;
   }
-  const int fd = ::open(name->c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOCTTY | O_CLOEXEC, 0600);
+  const int emptied = start == Start::kEmpty ? O_TRUNC : 0;
+  const int fd =
+      ::open(name->c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOCTTY | O_CLOEXEC | emptied, 0600);
   if (fd < 0) {
     return HresultFromErrno(errno);
   }

@@ -11,11 +11,14 @@ CAppendFile::~CAppendFile() {
   }
 }
 
-HRESULT CAppendFile::Open(const std::wstring& path) {
-  // Appending only: every write lands at the file's end whoever else writes it.
-  const HANDLE file =
-      ::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+HRESULT CAppendFile::Open(const std::wstring& path, Start start) {
+  // Appending only: every write lands at the file's end whoever else writes it. Emptying the
+  // file takes the right to write anywhere in it; its writes then follow one another from the
+  // start, which is its end.
+  const bool empty = start == Start::kEmpty;
+  const HANDLE file = ::CreateFileW(
+      path.c_str(), empty ? GENERIC_WRITE : FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+      nullptr, empty ? CREATE_ALWAYS : OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     return HresultFromError(::GetLastError());
   }

@@ -64,68 +64,6 @@ HANDLE OpenDirectory(const std::wstring& path) {
 
 }  // namespace
 
-CStateFile::~CStateFile() {
-  Close();
-}
-
-HRESULT CStateFile::Write(std::span<const std::uint8_t> bytes) {
-  while (!bytes.empty()) {
-    const DWORD chunk = bytes.size() > 0x10000000u ? 0x10000000u : static_cast<DWORD>(bytes.size());
-    DWORD written = 0;
-    if (!::WriteFile(Handle(handle_), bytes.data(), chunk, &written, nullptr)) {
-      return LastError();
-    }
-    bytes = bytes.subspan(written);
-  }
-  return S_OK;
-}
-
-HRESULT CStateFile::Sync() {
-  return ::FlushFileBuffers(Handle(handle_)) ? S_OK : LastError();
-}
-
-HRESULT CStateFile::Close() {
-  if (handle_ < 0) {
-    return S_OK;
-  }
-  const bool closed = ::CloseHandle(Handle(handle_)) != 0;
-  handle_ = -1;
-  return closed ? S_OK : LastError();
-}
-
-void CStateFileReader::Close() {
-  if (handle_ >= 0) {
-    ::CloseHandle(Handle(handle_));
-    handle_ = -1;
-  }
-}
-
-HRESULT CStateFileReader::Read(std::span<std::uint8_t> buffer, std::size_t& read) {
-  const DWORD chunk = buffer.size() > 0x10000000u ? 0x10000000u : static_cast<DWORD>(buffer.size());
-  DWORD got = 0;
-  read = 0;
-  if (!::ReadFile(Handle(handle_), buffer.data(), chunk, &got, nullptr)) {
-    return LastError();
-  }
-  read = got;
-  return S_OK;
-}
-
-HRESULT CStateFileReader::Size(std::uint64_t& size) const {
-  LARGE_INTEGER length{};
-  if (!::GetFileSizeEx(Handle(handle_), &length)) {
-    return LastError();
-  }
-  size = static_cast<std::uint64_t>(length.QuadPart);
-  return S_OK;
-}
-
-CStateDirectory::~CStateDirectory() {
-  if (handle_ >= 0) {
-    ::CloseHandle(Handle(handle_));
-  }
-}
-
 HRESULT CStateDirectory::Open(const std::string& path) {
   const std::wstring wide = Wide(path);
   HANDLE directory = OpenDirectory(wide);

@@ -1,6 +1,7 @@
 #pragma once
-// The system configuration exchange on opcode 13 beside the passcode: the time and time zone
-// request (Arg1 0) and the configuration commands (Arg1 1), and the stage that a reply reports.
+// The system configuration exchange on opcode 13: the time and time zone request (Arg1 0), the
+// configuration commands (Arg1 1), the passcode requests (Arg1 2 and 3), and the stage that a
+// reply reports.
 
 #include <cstdint>
 #include <string>
@@ -13,6 +14,9 @@ namespace hx {
 inline constexpr std::uint8_t kConfigArg1TimeZone = 0;
 inline constexpr std::uint8_t kConfigArg1Command = 1;
 inline constexpr std::uint8_t kConfigRequestLength = 40;
+/// Arg1 of the passcode requests: a validation, and a change of the passcode.
+inline constexpr std::uint8_t kConfigArg1ValidatePasscode = 2;
+inline constexpr std::uint8_t kConfigArg1ChangePasscode = 3;
 
 /// Configuration command codes (ConfigCommand when Arg1 is 1). The utility sends 2 to 5; the
 /// device may echo any of them.

@@ -13,7 +13,7 @@ namespace {
 
 const std::string kBench = std::string(HX7300_BINARY_DIR) + "/image_upload_bench";
 const std::string kUsageLine =
-    "usage: image_upload_bench [--latency-us N] [--sizes-mib N[,N...]] [--help]\n";
+    "usage: image_upload_bench [--latency-us N] [--sizes-mib N[,N...]] [--log FILE]\n";
 
 class BenchOptions : public ::testing::Test {
  protected:
@@ -43,6 +43,7 @@ TEST_F(BenchOptions, WhatCannotBeUsedIsRefusedWithTheUsage) {
       {{"--sizes-mib", "1,x"}, "--sizes-mib takes sizes from 1 to 4095 MiB, not 'x'"},
       {{"--sizes-mib", "0"}, "--sizes-mib takes sizes from 1 to 4095 MiB, not '0'"},
       {{"--sizes-mib", "8,"}, "--sizes-mib takes sizes from 1 to 4095 MiB, not ''"},
+      {{"--record", ""}, "--record takes the name of a file"},
   };
   for (const auto& [args, reason] : cases) {
     SCOPED_TRACE(reason);

@@ -8,9 +8,9 @@
 #include <cerrno>
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <thread>
 
-#include "device/capture_device.h"
 #include "device/linux/uvc_channel.h"
 #include "linux/fake_sysfs.h"
 #include "linux/scripted_kernel.h"
@@ -19,9 +19,9 @@
 #include "operations/mode_options.h"
 #include "protocol/image_slots.h"
 #include "support/device_pieces.h"
+#include "support/device_run.h"
 #include "support/http_test_server.h"
 #include "support/net_image_lines.h"
-#include "support/recording_console.h"
 #include "support/temp_file.h"
 
 namespace hx {
@@ -33,14 +33,7 @@ class UvcBackendScenario {
  public:
   explicit UvcBackendScenario(bool force_polling = false, emu::FirmwareOptions firmware = {})
       : kernel_(std::make_shared<test::ScriptedKernel>()),
-        model_(std::move(firmware), test::EmulatorPieces()),
-        scoped_(console),
-        device_([this, force_polling](std::unique_ptr<XuChannel>& channel) {
-          channel = std::make_unique<uvc::UvcChannel>(
-              kernel_, uvc::UvcChannelOptions{.sysfs_root = sysfs_.Root().string(),
-                                              .force_polling = force_polling});
-          return S_OK;
-        }) {
+        model_(std::move(firmware), test::EmulatorPieces()) {
     sysfs_.AddNode(0);
     kernel_->AddNode("/dev/video0", {});
     kernel_->OnTransfer(
@@ -51,34 +44,36 @@ class UvcBackendScenario {
           return FAILED(hr) ? -EPIPE : 0;
         });
     model_.SetInterruptSink([this] { kernel_->RaiseEvent(); });
+    run_.emplace(std::make_unique<uvc::UvcChannel>(
+        kernel_, uvc::UvcChannelOptions{.sysfs_root = sysfs_.Root().string(),
+                                        .force_polling = force_polling}));
   }
   ~UvcBackendScenario() { model_.SetInterruptSink({}); }
 
-  HRESULT Open() { return device_.Initialize(); }
   HRESULT ReadDaa() {
     ModeOptions options;
     options.ModeCode = kModeDaa;
     options.Daa.DaaRequest = 1;
-    return HandleDAAReadMode(options, device_);
+    return run_->Run(HandleDAAReadMode, options);
   }
   HRESULT Upload(std::int32_t index, const std::vector<std::uint8_t>& image) {
     const std::wstring file = dir_.Write("image.bin", image).wstring();
     ModeOptions options;
     options.ModeCode = kModeImage;
     options.Image = {index, file.c_str(), nullptr};
-    console.QueueHiddenLine(L"1234");
-    return HandleImageUpdateMode(options, device_);
+    run_->console.QueueHiddenLine(L"1234");
+    return run_->Run(HandleImageUpdateMode, options);
   }
 
   HRESULT UpdateFromNetwork(std::uint16_t port, const std::string& url) {
     ModeOptions options;
     options.ModeCode = kModeNetImage;
     options.NetImage = {"127.0.0.1", port, url};
-    console.QueueHiddenLine(L"1234");
-    return HandleNetImageUpdateMode(options, device_);
+    run_->console.QueueHiddenLine(L"1234");
+    return run_->Run(HandleNetImageUpdateMode, options);
   }
 
-  test::RecordingConsole console;
+  std::string Output() const { return run_->console.Output(); }
   test::ScriptedKernel& Kernel() { return *kernel_; }
   emu::FirmwareModel& Model() { return model_; }
 
@@ -87,28 +82,24 @@ class UvcBackendScenario {
   test::TempDir dir_;
   std::shared_ptr<test::ScriptedKernel> kernel_;
   emu::FirmwareModel model_;
-  ScopedConsole scoped_;
-  CDuzuVideoCaptureDevice device_;
+  std::optional<test::DeviceRun> run_;
 };
 
 TEST(UvcBackendScenario, DaaReadPrintsTheSettingsThroughEventsAndThroughPolling) {
   for (const bool polling : {false, true}) {
     UvcBackendScenario scenario(polling);
-    ASSERT_EQ(scenario.Open(), S_OK);
     EXPECT_EQ(scenario.ReadDaa(), S_OK);
-    EXPECT_NE(scenario.console.Output().find("           High Mag     : 3400\r\n"),
-              std::string::npos)
-        << scenario.console.Output();
+    EXPECT_NE(scenario.Output().find("           High Mag     : 3400\r\n"), std::string::npos)
+        << scenario.Output();
   }
 }
 
 TEST(UvcBackendScenario, AnImageArrivesWholeWhileTwoThreadsShareTheNode) {
   UvcBackendScenario scenario;
-  ASSERT_EQ(scenario.Open(), S_OK);
   const auto image = test::PatternBytes(5 * kBlockSize + 100, 3);
   EXPECT_EQ(scenario.Upload(kConfigImageIndex, image), S_OK);
   EXPECT_EQ(scenario.Model().SlotContents(kConfigImageIndex), image);
-  EXPECT_TRUE(scenario.console.Output().ends_with("Image Update completed.\r\n"));
+  EXPECT_TRUE(scenario.Output().ends_with("Image Update completed.\r\n"));
 }
 
 // Polling must not wake the progress thread without a step result: it would print the last
@@ -120,10 +111,9 @@ TEST(UvcBackendScenario, NetworkUpdatePrintsEachStageOnceThroughEventsAndThrough
   ASSERT_TRUE(server.Started());
   for (const bool polling : {false, true}) {
     UvcBackendScenario scenario(polling, {.net_update_pace = {.stage_delay_ms = 30}});
-    ASSERT_EQ(scenario.Open(), S_OK);
     EXPECT_EQ(scenario.UpdateFromNetwork(server.Port(), "manifest.txt"), S_OK);
     std::vector<int> percents;
-    EXPECT_EQ(test::WithoutProgress(scenario.console.Output(), "<back>", percents),
+    EXPECT_EQ(test::WithoutProgress(scenario.Output(), "<back>", percents),
               "\r\nEnter passcode:\r\n" + test::LinesUntilDownload() + test::LinesAfterDownload())
         << "polling " << polling;
     EXPECT_EQ(scenario.Model().SlotContents(kMainImageIndex), image);
@@ -132,7 +122,6 @@ TEST(UvcBackendScenario, NetworkUpdatePrintsEachStageOnceThroughEventsAndThrough
 
 TEST(UvcBackendScenario, ADeviceLeavingWhileTheReadWaitsEndsItAtOnce) {
   UvcBackendScenario scenario(false, {.faults = {.no_reply = {15}}});
-  ASSERT_EQ(scenario.Open(), S_OK);
   std::thread unplug([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     scenario.Kernel().Unplug();

@@ -335,6 +335,8 @@ TEST(UvcDeviceSelection, AVideoNodeInTheDeviceVariableSelectsTheUvcvideoBackend)
   EXPECT_NE(dynamic_cast<uvc::UvcChannel*>(channel.get()), nullptr);
   EXPECT_EQ(MakeChannelFor("/dev/", channel), E_INVALIDARG);
   EXPECT_EQ(MakeChannelFor("video2", channel), E_INVALIDARG);
+  // Linux tells its HX7300s apart by their nodes; a part of a device path selects nothing.
+  EXPECT_EQ(MakeChannelFor("path:usb-0000:00:14.0-1", channel), E_INVALIDARG);
 }
 
 }  // namespace

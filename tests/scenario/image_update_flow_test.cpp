@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,9 +13,9 @@
 #include "platform/message_table.h"
 #include "protocol/image_slots.h"
 #include "protocol/opcodes.h"
+#include "support/device_run.h"
 #include "support/emulated_device.h"
 #include "support/programs.h"
-#include "support/recording_console.h"
 #include "support/special_file.h"
 #include "support/temp_file.h"
 
@@ -37,17 +38,13 @@ std::string TransferLines(int blocks) {
 
 class ImageUpdateFlowTest : public ::testing::Test {
  protected:
-  // Starts the device with these faults ("name=value" as hx7300-emulator takes them).
-  void StartDevice(const std::vector<std::string>& faults = {},
-                   const std::string& stdin_text = "") {
-    model_ = test::FaultedModel(faults);
+  // Starts the device with these faults ("name=value" as hx7300-emulator takes them) and,
+  // where one is named, a state directory.
+  void StartDevice(const std::vector<std::string>& faults = {}, const std::string& stdin_text = "",
+                   const std::string& state_dir = "") {
+    model_ = test::FaultedModel(faults, state_dir);
     ASSERT_NE(model_, nullptr);
-    device_ = test::DeviceOn(model_);
-    ASSERT_NE(device_, nullptr);
-    scoped_.reset();  // put the previous console back before the next takes its place
-    console_ = std::make_unique<test::RecordingConsole>(stdin_text);
-    scoped_ = std::make_unique<ScopedConsole>(*console_);
-    console_->QueueHiddenLine(L"1234");
+    run_.emplace(model_, stdin_text).console.QueueHiddenLine(L"1234");
   }
 
   HRESULT Upload(const char* keyword, std::size_t image_size, std::size_t signature_size = 100) {
@@ -67,16 +64,14 @@ class ImageUpdateFlowTest : public ::testing::Test {
     options.Image.ImageIndex = std::string(keyword) == "nk" ? 1 : 4;
     options.Image.ImageFile = image_path_.c_str();
     options.Image.SignatureFile = signature_path_.c_str();
-    return HandleImageUpdateMode(options, *device_);
+    return run_->Run(HandleImageUpdateMode, options);
   }
 
-  std::string Output() const { return console_->Output(); }
+  std::string Output() const { return run_->console.Output(); }
 
   test::TempDir dir_;
   std::shared_ptr<emu::FirmwareModel> model_;
-  std::unique_ptr<CDuzuVideoCaptureDevice> device_;
-  std::unique_ptr<test::RecordingConsole> console_;
-  std::unique_ptr<ScopedConsole> scoped_;
+  std::optional<test::DeviceRun> run_;
   std::vector<std::uint8_t> image_;
   std::vector<std::uint8_t> signature_;
   std::wstring image_path_;
@@ -111,7 +106,7 @@ TEST_F(ImageUpdateFlowTest, RefusalsBeforeTheTransferSendNothing) {
   EXPECT_FALSE(model_->SlotContents(kMainImageIndex).has_value());
   EXPECT_TRUE(Output().ends_with("any other key to abort)? " + test::ReportLine(E_FAIL)));
 
-  console_->QueueHiddenLine(L"4321");
+  run_->console.QueueHiddenLine(L"4321");
   EXPECT_EQ(Upload("config", 100), static_cast<HRESULT>(0x8007052B));
   EXPECT_FALSE(model_->SlotContents(kConfigImageIndex).has_value());
 }
@@ -193,15 +188,19 @@ TEST_F(ImageUpdateFlowTest, WorkerFailuresEndTheTransferInsteadOfLeavingTheReade
   EXPECT_FALSE(model_->SlotContents(kConfigImageIndex).has_value());
 }
 
+// Nothing of the image is left, neither in its slot nor as the device's staging file.
 TEST_F(ImageUpdateFlowTest, ALostLinkIsReportedOnceWhicheverThreadMeetsItFirst) {
   const std::string not_connected = test::ReportLine(static_cast<HRESULT>(0x8007048F));
   for (int transfers : {20, 40, 60, 100, 130}) {
     SCOPED_TRACE("link lost after " + std::to_string(transfers) + " transfers");
-    StartDevice({"disconnect-after=" + std::to_string(transfers)});
+    test::TempDir state;
+    StartDevice({"disconnect-after=" + std::to_string(transfers)}, "", state.Path().string());
     EXPECT_EQ(Upload("config", 3 * kBlockSize), static_cast<HRESULT>(0x8007048F));
     const std::string output = Output();
     EXPECT_EQ(output.find(not_connected), output.rfind(not_connected)) << output;
     EXPECT_NE(output.find(not_connected), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(state.Path() / "QVCONFIG.XML"));
+    EXPECT_FALSE(std::filesystem::exists(state.Path() / "QVCONFIG.TMP"));
   }
 }
 
@@ -216,7 +215,7 @@ TEST_F(ImageUpdateFlowTest, PositiveStatusOnABlockEchoLetsTheRunGoOnOnceTheWorke
   EXPECT_FALSE(model_->SlotContents(kMainImageIndex).has_value());
 }
 
-TEST_F(ImageUpdateFlowTest, FailedWritesAndReadsOfTheTransferAreReportedOnceAndReturned) {
+TEST_F(ImageUpdateFlowTest, FailedWritesReadsAndEchoesOfTheTransferAreReportedOnceAndReturned) {
   const auto general = static_cast<HRESULT>(0x8007001F);
   struct Case {
     const char* fault;
@@ -225,6 +224,7 @@ TEST_F(ImageUpdateFlowTest, FailedWritesAndReadsOfTheTransferAreReportedOnceAndR
       {"fail-set=6:0x8007001F", "\r\nEnter passcode:\r\n"},                 // the info packet
       {"fail-get=1:0x8007001F:3", "Starting Image Update process...\r\n"},  // a status read
       {"fail-set=8:0x8007001F:3", "\r\nFlushing file, do NOT power down the device!\r\n"},
+      {"echo-status=0x8007001F:1", "Block 0001/0002 sent...\r\n<back>"},  // the second echo
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.fault);

@@ -5,20 +5,19 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "operations/handlers.h"
+#include "support/device_run.h"
 #include "support/net_image_lines.h"
 #include "support/programs.h"
-#include "support/recording_console.h"
-#include "support/scripted_channel.h"
 
 namespace hx {
 namespace {
 
 constexpr std::uint8_t kNetSelector = 5;
-constexpr std::uint8_t kConfigSelector = 14;
 constexpr HRESULT kDenied = static_cast<HRESULT>(0x80070005);
 
 XuPacket StepReply(std::uint8_t step, std::int32_t status = 0, std::uint16_t count = 0,
@@ -61,63 +60,50 @@ const std::string kConfigured = Succeeded("Setting server information") +
 
 class NetImageUpdateTest : public ::testing::Test {
  protected:
-  NetImageUpdateTest() : scoped_(console_), device_(test::MakeScriptedDevice(channel_)) {
+  NetImageUpdateTest() {
     options_.ModeCode = kModeNetImage;
     options_.NetImage.ServerName = "10.1.2.3";
     options_.NetImage.UpdateUrl = "updates/manifest.txt";
     options_.NetImage.ServerPort = 8080;
-    console_.QueueHiddenLine(L"1234");
-  }
-
-  void ExpectPasscodeVerdict(std::int32_t status = 0) {
-    XuPacket verdict;
-    verdict.SetOpcode(13);
-    verdict.SetStatus(status);
-    channel_->ExpectSet(kConfigSelector).ExpectStatus({13}).ExpectGet(kConfigSelector, verdict);
+    NextCase();
   }
 
   // The device answers the next step request with these replies, each announced by an
   // interrupt of its own that comes once the one before has been read.
   void ExpectRequest(const std::vector<XuPacket>& replies, HRESULT write = S_OK) {
-    channel_->ExpectSet(kNetSelector, write, replies.empty() ? 0 : 1);
+    Script().ExpectSet(kNetSelector, write, replies.empty() ? 0 : 1);
     for (std::size_t i = 0; i < replies.size(); ++i) {
-      channel_->ExpectStatus({4}).ExpectGet(kNetSelector, replies[i], S_OK,
-                                            i + 1 < replies.size() ? 1 : 0);
+      Script().ExpectStatus({4}).ExpectGet(kNetSelector, replies[i], S_OK,
+                                           i + 1 < replies.size() ? 1 : 0);
     }
   }
 
   void ExpectConfiguration() {
-    ExpectPasscodeVerdict();
+    Script().ExpectPasscodeVerdict();
     ExpectRequest({StepReply(1)});
     ExpectRequest({StepReply(2)});
     ExpectRequest({StepReply(3)});
   }
 
-  HRESULT Run() { return HandleNetImageUpdateMode(options_, *device_); }
+  HRESULT Run() { return run_->Run(HandleNetImageUpdateMode, options_); }
 
-  // A fresh device for the next case of a test; returns where the case's output will begin.
-  std::size_t NextCase() {
-    channel_ = nullptr;
-    device_ = test::MakeScriptedDevice(channel_);
-    console_.QueueHiddenLine(L"1234");
-    return Output().size();
-  }
+  // A fresh device and console for the next case of a test.
+  void NextCase() { run_.emplace().console.QueueHiddenLine(L"1234"); }
 
-  std::vector<std::uint8_t> SentSteps() const {
+  test::ScriptedChannel& Script() { return run_->Script(); }
+
+  std::vector<std::uint8_t> SentSteps() {
     std::vector<std::uint8_t> steps;
-    for (const XuPacket& request : channel_->SetPackets(kNetSelector)) {
+    for (const XuPacket& request : Script().SetPackets(kNetSelector)) {
       steps.push_back(request.Bytes()[8]);
     }
     return steps;
   }
 
-  std::string Output() const { return console_.Output(); }
+  std::string Output() const { return run_->console.Output(); }
 
   ModeOptions options_;
-  test::RecordingConsole console_;
-  ScopedConsole scoped_;
-  test::ScriptedChannel* channel_ = nullptr;
-  std::unique_ptr<CDuzuVideoCaptureDevice> device_;
+  std::optional<test::DeviceRun> run_;
 };
 
 TEST_F(NetImageUpdateTest, WholeUpdatePrintsEveryStageAndEndsWithTheFinalStep) {
@@ -127,7 +113,7 @@ TEST_F(NetImageUpdateTest, WholeUpdatePrintsEveryStageAndEndsWithTheFinalStep) {
                  StepReply(11), StepReply(12), StepReply(13), StepReply(14), StepReply(254)});
   ExpectRequest({});
   EXPECT_EQ(Run(), S_OK);
-  EXPECT_TRUE(channel_->ScriptDone());
+  EXPECT_TRUE(Script().ScriptDone());
   EXPECT_EQ(SentSteps(), (std::vector<std::uint8_t>{1, 2, 3, 253, 255}));
   EXPECT_EQ(Output(),
             "\r\nEnter passcode:\r\n" + kConfigured + Succeeded("Initializing image update") +
@@ -168,7 +154,7 @@ TEST_F(NetImageUpdateTest, OneRequestBufferCarriesEachTextOnAndThePortFromStepTh
     ExpectRequest({StepReply(254)});
     ExpectRequest({});
     ASSERT_EQ(Run(), S_OK);
-    const std::vector<XuPacket> sent = channel_->SetPackets(kNetSelector);
+    const std::vector<XuPacket> sent = Script().SetPackets(kNetSelector);
     ASSERT_EQ(sent.size(), 5u);
     EXPECT_EQ(WireOf(sent[0]), Request(1, 0, c.sent_server));
     EXPECT_EQ(WireOf(sent[1]), Request(2, 0, c.sent_url));
@@ -221,14 +207,14 @@ TEST_F(NetImageUpdateTest, FailedStageAfterTheStartEndsTheRunWithItsStatusAfterT
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.lines);
-    const std::size_t before = NextCase();
+    NextCase();
     ExpectConfiguration();
     ExpectRequest({StepReply(255), c.reply});
     ExpectRequest({});
     EXPECT_EQ(Run(), c.result);
-    EXPECT_TRUE(channel_->ScriptDone());
-    EXPECT_EQ(Output().substr(before), "\r\nEnter passcode:\r\n" + kConfigured +
-                                           Succeeded("Initializing image update") + c.lines);
+    EXPECT_TRUE(Script().ScriptDone());
+    EXPECT_EQ(Output(), "\r\nEnter passcode:\r\n" + kConfigured +
+                            Succeeded("Initializing image update") + c.lines);
   }
 }
 
@@ -237,8 +223,8 @@ TEST_F(NetImageUpdateTest, FailedConfigurationStepEndsTheRunWithoutSendingMore) 
                           "Setting port information"};
   for (std::uint8_t failing = 1; failing <= 3; ++failing) {
     SCOPED_TRACE(failing);
-    const std::size_t before = NextCase();
-    ExpectPasscodeVerdict();
+    NextCase();
+    Script().ExpectPasscodeVerdict();
     std::string lines;
     for (std::uint8_t step = 1; step < failing; ++step) {
       ExpectRequest({StepReply(step)});
@@ -246,28 +232,25 @@ TEST_F(NetImageUpdateTest, FailedConfigurationStepEndsTheRunWithoutSendingMore) 
     }
     ExpectRequest({StepReply(failing, kDenied, 7)});
     EXPECT_EQ(Run(), kDenied);
-    EXPECT_TRUE(channel_->ScriptDone());
+    EXPECT_TRUE(Script().ScriptDone());
     EXPECT_EQ(SentSteps().size(), failing);
-    EXPECT_EQ(Output().substr(before),
-              "\r\nEnter passcode:\r\n" + lines + stages[failing - 1] +
-                  "...FAILED!  Error = 0x80070005 (7)\r\nImage Update failed.\r\n");
+    EXPECT_EQ(Output(), "\r\nEnter passcode:\r\n" + lines + stages[failing - 1] +
+                            "...FAILED!  Error = 0x80070005 (7)\r\nImage Update failed.\r\n");
   }
 }
 
 TEST_F(NetImageUpdateTest, InterruptWithoutAStepReplyHandsOnTheStepInTheRecordAgain) {
-  ExpectPasscodeVerdict();
+  Script().ExpectPasscodeVerdict();
   // Before any step reply the record holds step 0: the hand-over comes without a line, and
   // the URL goes while the server's own reply is still to come.
-  channel_->ExpectSet(kNetSelector, S_OK, 1).ExpectStatus({10}).ExpectGet(11, XuPacket());
-  channel_->ExpectSet(kNetSelector, S_OK, 1)
-      .ExpectStatus({4})
-      .ExpectGet(kNetSelector, StepReply(1));
+  Script().ExpectSet(kNetSelector, S_OK, 1).ExpectStatus({10}).ExpectGet(11, XuPacket());
+  Script().ExpectSet(kNetSelector, S_OK, 1).ExpectStatus({4}).ExpectGet(kNetSelector, StepReply(1));
   // A status packet listing nothing leaves step 1 in the record: it is handled a second time.
-  channel_->ExpectSet(kNetSelector, S_OK, 1).ExpectStatus({});
+  Script().ExpectSet(kNetSelector, S_OK, 1).ExpectStatus({});
   ExpectRequest({StepReply(254)});
   ExpectRequest({});
   EXPECT_EQ(Run(), S_OK);
-  EXPECT_TRUE(channel_->ScriptDone());
+  EXPECT_TRUE(Script().ScriptDone());
   EXPECT_EQ(Output(), "\r\nEnter passcode:\r\n" + Succeeded("Setting server information") +
                           Succeeded("Setting server information") +
                           "Image update succeed.  Please restart the device.\r\n");
@@ -275,15 +258,16 @@ TEST_F(NetImageUpdateTest, InterruptWithoutAStepReplyHandsOnTheStepInTheRecordAg
 
 TEST_F(NetImageUpdateTest, ReadFailuresAreReportedAndTheRecordIsHandledAsItStands) {
   const HRESULT stalled = static_cast<HRESULT>(0x8007001F);
-  ExpectPasscodeVerdict();
+  Script().ExpectPasscodeVerdict();
   ExpectRequest({StepReply(1)});
   // A failed reply read is reported and passed over; a failed status read too, and the
   // record, still at step 1, is handled again.
-  channel_->ExpectSet(kNetSelector, S_OK, 1)
+  Script()
+      .ExpectSet(kNetSelector, S_OK, 1)
       .ExpectStatus({4, 4})
       .ExpectGet(kNetSelector, XuPacket(), stalled)
       .ExpectGet(kNetSelector, StepReply(2));
-  channel_->ExpectSet(kNetSelector, S_OK, 1).ExpectGet(1, XuPacket(), stalled);
+  Script().ExpectSet(kNetSelector, S_OK, 1).ExpectGet(1, XuPacket(), stalled);
   ExpectRequest({StepReply(254)});
   ExpectRequest({});
   EXPECT_EQ(Run(), S_OK);
@@ -295,7 +279,8 @@ TEST_F(NetImageUpdateTest, ReadFailuresAreReportedAndTheRecordIsHandledAsItStand
 
 TEST_F(NetImageUpdateTest, DeviceThatHasGoneEndsTheUpdateInsteadOfLeavingItWaiting) {
   ExpectConfiguration();
-  channel_->ExpectSet(kNetSelector, S_OK, 1)
+  Script()
+      .ExpectSet(kNetSelector, S_OK, 1)
       .ExpectStatus({4})
       .ExpectGet(kNetSelector, StepReply(9, 0, 0, 40), S_OK, 1)
       .ExpectGet(1, XuPacket(), kHrDeviceNotConnected);
@@ -319,8 +304,8 @@ TEST_F(NetImageUpdateTest, FailedWriteAfterTheThreadStartedStopsTheThread) {
                                "Image update succeed.  Please restart the device.\r\n"};
   for (std::size_t failing = 0; failing < 5; ++failing) {
     SCOPED_TRACE(failing);
-    const std::size_t before = NextCase();
-    ExpectPasscodeVerdict();
+    NextCase();
+    Script().ExpectPasscodeVerdict();
     std::string expected = "\r\nEnter passcode:\r\n";
     for (std::size_t step = 0; step < failing; ++step) {
       ExpectRequest(answers[step]);
@@ -328,16 +313,16 @@ TEST_F(NetImageUpdateTest, FailedWriteAfterTheThreadStartedStopsTheThread) {
     }
     ExpectRequest({}, stalled);
     EXPECT_EQ(Run(), stalled);
-    device_.reset();
-    EXPECT_EQ(Output().substr(before), expected + test::ReportLine(stalled));
+    EXPECT_EQ(Output(), expected + test::ReportLine(stalled));
+    run_.reset();
   }
 }
 
 TEST_F(NetImageUpdateTest, RefusedPasscodeStartsNothing) {
-  ExpectPasscodeVerdict(static_cast<std::int32_t>(0x8007052B));
+  Script().ExpectPasscodeVerdict(static_cast<std::int32_t>(0x8007052B));
   EXPECT_EQ(Run(), static_cast<HRESULT>(0x8007052B));
-  EXPECT_TRUE(channel_->ScriptDone());
-  EXPECT_TRUE(channel_->SetPackets(kNetSelector).empty());
+  EXPECT_TRUE(Script().ScriptDone());
+  EXPECT_TRUE(Script().SetPackets(kNetSelector).empty());
   EXPECT_EQ(Output(),
             "\r\nEnter passcode:\r\n" + test::ReportLine(static_cast<HRESULT>(0x8007052B)));
 }

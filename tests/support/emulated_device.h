@@ -1,22 +1,19 @@
 #pragma once
-// The virtual HX7300 inside the test's own process, behind the in-process backend, for tests
-// that run handlers against it.
+// The virtual HX7300 inside the test's own process, for tests that run handlers against it
+// (DeviceRun puts it behind the in-process backend).
 
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "device/capture_device.h"
 #include "model/firmware_model.h"
 
 namespace hx::test {
 
 /// A virtual HX7300 that records every packet written to it, with faults given as
-/// hx7300-emulator takes them ("name=value"); null, with a test failure, when one is refused.
-std::shared_ptr<emu::FirmwareModel> FaultedModel(const std::vector<std::string>& faults);
-
-/// An opened device whose channel is the in-process backend on model; null, with a test
-/// failure, when it cannot be opened.
-std::unique_ptr<CDuzuVideoCaptureDevice> DeviceOn(std::shared_ptr<emu::FirmwareModel> model);
+/// hx7300-emulator takes them ("name=value") and its state kept in state_dir when one is
+/// named; null, with a test failure, when a fault is refused.
+std::shared_ptr<emu::FirmwareModel> FaultedModel(const std::vector<std::string>& faults,
+                                                 const std::string& state_dir = {});
 
 }  // namespace hx::test

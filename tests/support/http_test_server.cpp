@@ -26,9 +26,14 @@ std::string ReadHead(StreamSocket& client) {
   return head;
 }
 
-std::string Header(const char* status, std::size_t length) {
-  return std::string("HTTP/1.1 ") + status + "\r\nContent-Length: " + std::to_string(length) +
-         "\r\nContent-Type: application/octet-stream\r\nConnection: close\r\n\r\n";
+std::string LengthHeader(std::size_t length) {
+  return "Content-Length: " + std::to_string(length) + "\r\n";
+}
+
+// The status line and headers of an answer, headers (each ending in CRLF) among them.
+std::string Header(const char* status, const std::string& headers) {
+  return std::string("HTTP/1.1 ") + status + "\r\n" + headers +
+         "Content-Type: application/octet-stream\r\nConnection: close\r\n\r\n";
 }
 
 }  // namespace
@@ -62,6 +67,16 @@ void HttpTestServer::BreakMidway(const std::string& path) {
 void HttpTestServer::Trickle(const std::string& path) {
   std::lock_guard lock(mutex_);
   trickled_.insert(path);
+}
+
+void HttpTestServer::WithoutLength(const std::string& path) {
+  std::lock_guard lock(mutex_);
+  unsized_.insert(path);
+}
+
+void HttpTestServer::Redirect(const std::string& path, const std::string& location) {
+  std::lock_guard lock(mutex_);
+  redirected_[path] = location;
 }
 
 void HttpTestServer::Hold(const std::string& path) {
@@ -98,11 +113,19 @@ void HttpTestServer::Answer(StreamSocket& client) {
     return;
   }
   const bool head_only = line.starts_with("HEAD ");
+  if (const auto location = redirected_.find(path); location != redirected_.end()) {
+    const std::string header =
+        Header("302 Found", LengthHeader(0) + "Location: " + location->second + "\r\n");
+    lock.unlock();
+    client.SendAll(Bytes(header));
+    return;
+  }
   const auto file = files_.find(path);
   if (head.empty() || file == files_.end()) {
     lock.unlock();
     const std::string body = "Not Found";
-    client.SendAll(Bytes(Header("404 Not Found", body.size()) + (head_only ? "" : body)));
+    client.SendAll(
+        Bytes(Header("404 Not Found", LengthHeader(body.size())) + (head_only ? "" : body)));
     return;
   }
   const std::vector<std::uint8_t>& contents = file->second;
@@ -110,8 +133,10 @@ void HttpTestServer::Answer(StreamSocket& client) {
                            : broken_.contains(path) ? contents.size() / 2
                                                     : contents.size();
   const bool trickle = trickled_.contains(path);
+  const std::string header =
+      Header("200 OK", unsized_.contains(path) ? "" : LengthHeader(contents.size()));
   lock.unlock();
-  if (FAILED(client.SendAll(Bytes(Header("200 OK", contents.size()))))) {
+  if (FAILED(client.SendAll(Bytes(header)))) {
     return;
   }
   if (trickle) {

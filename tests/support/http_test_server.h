@@ -1,7 +1,8 @@
 #pragma once
 // A small HTTP/1.1 server for tests of the network update: it serves files from memory on
 // 127.0.0.1 (GET and HEAD), one connection at a time, each closed after its answer, and can be
-// told to break a transfer midway, to send it at a trickle or to leave a request unanswered.
+// told to break a transfer midway, to send it at a trickle or without its length, to redirect
+// a request or to leave it unanswered.
 
 #include <atomic>
 #include <condition_variable>
@@ -34,6 +35,10 @@ class HttpTestServer {
   /// A GET for path is answered with its full length announced, then its body at two bytes a
   /// second.
   void Trickle(const std::string& path);
+  /// A GET for path is answered with its body alone, its end the connection's.
+  void WithoutLength(const std::string& path);
+  /// A request for path is answered "302 Found", pointing to location.
+  void Redirect(const std::string& path, const std::string& location);
   /// A GET for path is read and never answered; the server takes no further connection until
   /// it is destroyed.
   void Hold(const std::string& path);
@@ -56,6 +61,8 @@ class HttpTestServer {
   std::set<std::string> broken_;
   std::set<std::string> trickled_;
   std::set<std::string> held_;
+  std::set<std::string> unsized_;
+  std::map<std::string, std::string> redirected_;
   std::vector<std::string> requests_;
   std::thread thread_;
 };

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "protocol/opcodes.h"
 #include "protocol/status_packet.h"
 
 namespace hx::test {
@@ -21,6 +22,15 @@ ScriptedChannel& ScriptedChannel::ExpectGet(std::uint8_t selector, const XuPacke
 
 ScriptedChannel& ScriptedChannel::ExpectStatus(std::vector<std::uint8_t> opcodes, int interrupts) {
   return ExpectGet(1, XuStatusPacket::Build(opcodes), S_OK, interrupts);
+}
+
+ScriptedChannel& ScriptedChannel::ExpectPasscodeVerdict(std::int32_t status) {
+  XuPacket verdict;
+  verdict.SetOpcode(XU_OPCODE_SYSTEM_CONFIG);
+  verdict.SetArg1(2);  // as the device answers a validation
+  verdict.SetStatus(status);
+  const std::uint8_t selector = SelectorFor(XU_OPCODE_SYSTEM_CONFIG);
+  return ExpectSet(selector).ExpectStatus({XU_OPCODE_SYSTEM_CONFIG}).ExpectGet(selector, verdict);
 }
 
 void ScriptedChannel::RaiseInterrupt() {
@@ -108,18 +118,6 @@ std::vector<XuPacket> ScriptedChannel::SetPackets(std::uint8_t selector) const {
 bool ScriptedChannel::ScriptDone() const {
   std::lock_guard lock(mutex_);
   return script_.empty();
-}
-
-std::unique_ptr<CDuzuVideoCaptureDevice> MakeScriptedDevice(ScriptedChannel*& channel) {
-  auto owned =
-      std::make_shared<std::unique_ptr<ScriptedChannel>>(std::make_unique<ScriptedChannel>());
-  channel = owned->get();
-  auto device = std::make_unique<CDuzuVideoCaptureDevice>([owned](std::unique_ptr<XuChannel>& out) {
-    out = std::move(*owned);
-    return S_OK;
-  });
-  EXPECT_EQ(device->Initialize(), S_OK);
-  return device;
 }
 
 }  // namespace hx::test

@@ -5,11 +5,9 @@
 
 #include <cstdint>
 #include <deque>
-#include <memory>
 #include <mutex>
 #include <vector>
 
-#include "device/capture_device.h"
 #include "device/channel.h"
 
 namespace hx::test {
@@ -29,6 +27,8 @@ class ScriptedChannel final : public XuChannel {
                              int interrupts = 0);
   /// Convenience: a status packet listing opcodes.
   ScriptedChannel& ExpectStatus(std::vector<std::uint8_t> opcodes, int interrupts = 0);
+  /// Convenience: the passcode request, then the device's verdict on it with this Status.
+  ScriptedChannel& ExpectPasscodeVerdict(std::int32_t status = 0);
   /// Raises a status interrupt now (for an interrupt left over before the first wait).
   void RaiseInterrupt();
   /// From now on, Sets that the script does not name succeed without a step (packet tests).
@@ -61,8 +61,5 @@ class ScriptedChannel final : public XuChannel {
   Step current_{};
   bool accept_unscripted_sets_ = false;
 };
-
-/// A device whose channel is `channel` (owned by the device); Initialize already called.
-std::unique_ptr<CDuzuVideoCaptureDevice> MakeScriptedDevice(ScriptedChannel*& channel);
 
 }  // namespace hx::test

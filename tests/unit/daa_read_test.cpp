@@ -4,14 +4,12 @@
 
 #include "operations/handlers.h"
 #include "support/daa_reply.h"
-#include "support/recording_console.h"
-#include "support/scripted_channel.h"
+#include "support/device_run.h"
 
 namespace hx {
 namespace {
 
 using test::DaaReply;
-using test::ScriptedChannel;
 
 constexpr std::uint8_t kDaaSelector = 16;
 
@@ -33,21 +31,20 @@ const char kSettingsBlock[] =
 
 class DaaReadTest : public ::testing::Test {
  protected:
-  DaaReadTest() : scoped_(console_), device_(test::MakeScriptedDevice(channel_)) {
+  DaaReadTest() {
     options_.ModeCode = kModeDaa;
     options_.Daa.DaaRequest = 1;
   }
-  HRESULT Run() { return HandleDAAReadMode(options_, *device_); }
+  HRESULT Run() { return run_.Run(HandleDAAReadMode, options_); }
 
-  test::RecordingConsole console_;
-  ScopedConsole scoped_;
-  ScriptedChannel* channel_ = nullptr;
-  std::unique_ptr<CDuzuVideoCaptureDevice> device_;
+  test::DeviceRun run_;
+  test::ScriptedChannel& channel_ = run_.Script();
+  test::RecordingConsole& console_ = run_.console;
   ModeOptions options_;
 };
 
 TEST_F(DaaReadTest, SendsTheDspRequestAndPrintsTheSettingsBlock) {
-  channel_->ExpectSet(kDaaSelector)
+  channel_.ExpectSet(kDaaSelector)
       .ExpectStatus({15})
       .ExpectGet(kDaaSelector, DaaReply(3, 200, 0x0A, 2, 0x1234, 0xFFFF));
   EXPECT_EQ(Run(), S_OK);
@@ -57,9 +54,9 @@ TEST_F(DaaReadTest, SendsTheDspRequestAndPrintsTheSettingsBlock) {
   expected.SetOpcode(15);
   expected.SetArg0(1);
   expected.SetByte(4, 1);
-  ASSERT_EQ(channel_->SetPackets(kDaaSelector).size(), 1u);
-  EXPECT_EQ(channel_->SetPackets(kDaaSelector)[0], expected);
-  EXPECT_TRUE(channel_->ScriptDone());
+  ASSERT_EQ(channel_.SetPackets(kDaaSelector).size(), 1u);
+  EXPECT_EQ(channel_.SetPackets(kDaaSelector)[0], expected);
+  EXPECT_TRUE(channel_.ScriptDone());
 }
 
 TEST_F(DaaReadTest, ChecksumIsTakenModulo256AndCoversTheUnprintedByte) {
@@ -75,7 +72,7 @@ TEST_F(DaaReadTest, ChecksumIsTakenModulo256AndCoversTheUnprintedByte) {
 TEST_F(DaaReadTest, ChecksumMismatchPrintsOnlyTheCheckLineAndFailsTheRun) {
   XuPacket reply = DaaReply(3, 200, 0x0A, 2, 0x1234, 0xFFFF);
   reply.SetByte(21, static_cast<std::uint8_t>(reply.Byte(21) + 1));
-  channel_->ExpectSet(kDaaSelector).ExpectStatus({15}).ExpectGet(kDaaSelector, reply);
+  channel_.ExpectSet(kDaaSelector).ExpectStatus({15}).ExpectGet(kDaaSelector, reply);
   EXPECT_EQ(Run(), static_cast<HRESULT>(0x80070017));
   EXPECT_EQ(console_.Output(), "Checksum failed..check the USB cable connection.\r\n");
 }
@@ -83,7 +80,7 @@ TEST_F(DaaReadTest, ChecksumMismatchPrintsOnlyTheCheckLineAndFailsTheRun) {
 TEST_F(DaaReadTest, ReadsOnlyOpcode15EntriesAndPassesOverOtherRecordTypes) {
   XuPacket other_record = DaaReply(1, 1, 1, 1, 1, 1);
   other_record.SetByte(4, 7);
-  channel_->ExpectSet(kDaaSelector)
+  channel_.ExpectSet(kDaaSelector)
       .ExpectStatus({4, 15, 13}, /*interrupts=*/1)  // entries 4 and 13 are never read
       .ExpectGet(kDaaSelector, other_record)
       .ExpectStatus({15, 15})
@@ -91,11 +88,11 @@ TEST_F(DaaReadTest, ReadsOnlyOpcode15EntriesAndPassesOverOtherRecordTypes) {
       .ExpectGet(kDaaSelector, DaaReply(3, 200, 0x0A, 2, 0x1234, 0xFFFF));
   EXPECT_EQ(Run(), S_OK);
   EXPECT_EQ(console_.Output(), kSettingsBlock);
-  EXPECT_TRUE(channel_->ScriptDone());
+  EXPECT_TRUE(channel_.ScriptDone());
 }
 
 TEST_F(DaaReadTest, FailedReplyReadIsReportedAndLeavesTheRestOfTheListUnread) {
-  channel_->ExpectSet(kDaaSelector)
+  channel_.ExpectSet(kDaaSelector)
       .ExpectStatus({15, 15})
       .ExpectGet(kDaaSelector, XuPacket{}, kHrDeviceNotConnected, /*interrupts=*/1)
       .ExpectStatus({15})
@@ -110,16 +107,16 @@ TEST_F(DaaReadTest, DeviceMessageInTheStatusPacketEndsTheReadWithSuccess) {
   message.SetByte(4, 0xFF);
   const std::string text = "line busy";
   std::copy(text.begin(), text.end(), message.Bytes().begin() + 5);
-  channel_->ExpectSet(kDaaSelector).ExpectGet(1, message);
+  channel_.ExpectSet(kDaaSelector).ExpectGet(1, message);
   EXPECT_EQ(Run(), S_OK);
   EXPECT_EQ(console_.Output(), "line busy\r\n");
-  EXPECT_TRUE(channel_->ScriptDone());
+  EXPECT_TRUE(channel_.ScriptDone());
 }
 
 TEST_F(DaaReadTest, FailuresOfTheRequestAndStatusReadAreReportedAndReturned) {
-  channel_->ExpectSet(kDaaSelector, kHrDeviceNotConnected);
+  channel_.ExpectSet(kDaaSelector, kHrDeviceNotConnected);
   EXPECT_EQ(Run(), kHrDeviceNotConnected);
-  channel_->ExpectSet(kDaaSelector).ExpectGet(1, XuPacket{}, kHrDeviceNotConnected);
+  channel_.ExpectSet(kDaaSelector).ExpectGet(1, XuPacket{}, kHrDeviceNotConnected);
   EXPECT_EQ(Run(), kHrDeviceNotConnected);
   EXPECT_EQ(console_.Output(),
             "(0x8007048F) : The device is not connected.\r\n"
@@ -127,19 +124,19 @@ TEST_F(DaaReadTest, FailuresOfTheRequestAndStatusReadAreReportedAndReturned) {
 }
 
 TEST_F(DaaReadTest, GivesUpAfterTenPollsWithoutAReply) {
-  channel_->ExpectSet(kDaaSelector);
+  channel_.ExpectSet(kDaaSelector);
   for (int poll = 0; poll < 10; ++poll) {
-    channel_->ExpectStatus({}, /*interrupts=*/1);
+    channel_.ExpectStatus({}, /*interrupts=*/1);
   }
   EXPECT_EQ(Run(), static_cast<HRESULT>(0x800705B4));
-  EXPECT_TRUE(channel_->ScriptDone());
+  EXPECT_TRUE(channel_.ScriptDone());
   EXPECT_EQ(console_.Output().rfind("(0x800705B4) : ", 0), 0u);
 }
 
 TEST_F(DaaReadTest, WithoutTheReadFlagNothingIsSent) {
   options_.Daa.DaaRequest = 0xFF;
   EXPECT_EQ(Run(), E_INVALIDARG);
-  EXPECT_TRUE(channel_->Log().empty());
+  EXPECT_TRUE(channel_.Log().empty());
 }
 
 }  // namespace

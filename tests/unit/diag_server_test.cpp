@@ -7,14 +7,11 @@
 
 #include "operations/handlers.h"
 #include "support/command_line.h"
+#include "support/device_run.h"
 #include "support/programs.h"
-#include "support/recording_console.h"
-#include "support/scripted_channel.h"
 
 namespace hx {
 namespace {
-
-using test::ScriptedChannel;
 
 constexpr std::uint8_t kDiagSelector = 13;
 
@@ -33,17 +30,7 @@ ModeOptions DiagOptions(std::uint8_t flush = 0) {
   return options;
 }
 
-class DiagServerTest : public ::testing::Test {
- protected:
-  DiagServerTest() : scoped_(console_), device_(test::MakeScriptedDevice(channel_)) {}
-
-  test::RecordingConsole console_;
-  ScopedConsole scoped_;
-  ScriptedChannel* channel_ = nullptr;
-  std::unique_ptr<CDuzuVideoCaptureDevice> device_;
-};
-
-TEST_F(DiagServerTest, RepliesThatEndTheWaitPrintTheirLineOrReportTheDevicesCode) {
+TEST(DiagServerTest, RepliesThatEndTheWaitPrintTheirLineOrReportTheDevicesCode) {
   const auto code = [](std::uint32_t bits) { return static_cast<std::int32_t>(bits); };
   const struct {
     XuPacket reply;
@@ -59,47 +46,48 @@ TEST_F(DiagServerTest, RepliesThatEndTheWaitPrintTheirLineOrReportTheDevicesCode
       {DiagReply(10, 9), 9, test::ReportLine(9)},
   };
   for (const auto& row : rows) {
-    ScriptedChannel* channel = nullptr;
-    auto device = test::MakeScriptedDevice(channel);
-    test::RecordingConsole console;
-    ScopedConsole scoped(console);
-    channel->ExpectSet(kDiagSelector)
+    test::DeviceRun run;
+    run.Script()
+        .ExpectSet(kDiagSelector)
         .ExpectStatus({row.reply.Opcode()})
         .ExpectGet(static_cast<std::uint8_t>(row.reply.Opcode() + 1), row.reply);
-    EXPECT_EQ(HandleDiagServerConfig(DiagOptions(), *device), row.result) << row.output;
-    EXPECT_EQ(console.Output(), row.output);
-    EXPECT_TRUE(channel->ScriptDone());
+    EXPECT_EQ(run.Run(HandleDiagServerConfig, DiagOptions()), row.result) << row.output;
+    EXPECT_EQ(run.console.Output(), row.output);
+    EXPECT_TRUE(run.Script().ScriptDone());
   }
 }
 
-TEST_F(DiagServerTest, OtherRepliesAreDroppedAndFailedReadsReportedUntilTheAnswerComes) {
-  channel_->ExpectSet(kDiagSelector)
+TEST(DiagServerTest, OtherRepliesAreDroppedAndFailedReadsReportedUntilTheAnswerComes) {
+  test::DeviceRun run;
+  run.Script()
+      .ExpectSet(kDiagSelector)
       .ExpectStatus({}, 1)
       .ExpectStatus({13, 12})
       .ExpectGet(14, DiagReply(13, -1))
       .ExpectGet(kDiagSelector, XuPacket{}, kHrDeviceNotReady)
       .ExpectStatus({12, 12})
       .ExpectGet(kDiagSelector, DiagReply(12, 0));
-  EXPECT_EQ(HandleDiagServerConfig(DiagOptions(1), *device_), S_OK);
-  EXPECT_EQ(console_.Output(),
+  EXPECT_EQ(run.Run(HandleDiagServerConfig, DiagOptions(1)), S_OK);
+  EXPECT_EQ(run.console.Output(),
             test::ReportLine(kHrDeviceNotReady) + "Upload CELog command has been queued...\r\n");
-  EXPECT_TRUE(channel_->ScriptDone());
-  EXPECT_EQ(channel_->SetPackets(kDiagSelector).at(0).FlushLog(), 1);
+  EXPECT_TRUE(run.Script().ScriptDone());
+  EXPECT_EQ(run.Script().SetPackets(kDiagSelector).at(0).FlushLog(), 1);
 }
 
-TEST_F(DiagServerTest, FailuresBeforeAnyReplyAreReportedAndEndTheRun) {
-  EXPECT_EQ(HandleDiagServerConfig(test::OptionsForMode(kModeDiag), *device_), E_INVALIDARG);
-  EXPECT_EQ(console_.Output(), test::ReportLine(E_INVALIDARG));
-  EXPECT_TRUE(channel_->Log().empty());
+TEST(DiagServerTest, FailuresBeforeAnyReplyAreReportedAndEndTheRun) {
+  test::DeviceRun run;
+  EXPECT_EQ(run.Run(HandleDiagServerConfig, test::OptionsForMode(kModeDiag)), E_INVALIDARG);
+  EXPECT_EQ(run.console.Output(), test::ReportLine(E_INVALIDARG));
+  EXPECT_TRUE(run.Script().Log().empty());
 
-  channel_->ExpectSet(kDiagSelector, kHrDeviceNotConnected);
-  EXPECT_EQ(HandleDiagServerConfig(DiagOptions(), *device_), kHrDeviceNotConnected);
-  channel_->ExpectSet(kDiagSelector).ExpectGet(1, XuPacket{}, kHrDeviceNotConnected);
-  EXPECT_EQ(HandleDiagServerConfig(DiagOptions(), *device_), kHrDeviceNotConnected);
-  EXPECT_EQ(console_.Output(), test::ReportLine(E_INVALIDARG) +
-                                   test::ReportLine(kHrDeviceNotConnected) +
-                                   test::ReportLine(kHrDeviceNotConnected));
-  EXPECT_TRUE(channel_->ScriptDone());
+  run.Script().ExpectSet(kDiagSelector, kHrDeviceNotConnected);
+  EXPECT_EQ(run.Run(HandleDiagServerConfig, DiagOptions()), kHrDeviceNotConnected);
+  run.Script().ExpectSet(kDiagSelector).ExpectGet(1, XuPacket{}, kHrDeviceNotConnected);
+  EXPECT_EQ(run.Run(HandleDiagServerConfig, DiagOptions()), kHrDeviceNotConnected);
+  EXPECT_EQ(run.console.Output(), test::ReportLine(E_INVALIDARG) +
+                                      test::ReportLine(kHrDeviceNotConnected) +
+                                      test::ReportLine(kHrDeviceNotConnected));
+  EXPECT_TRUE(run.Script().ScriptDone());
 }
 
 }  // namespace

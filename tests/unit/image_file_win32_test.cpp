@@ -6,8 +6,7 @@
 
 #include "operations/image_update.h"
 #include "protocol/image_slots.h"
-#include "support/recording_console.h"
-#include "support/scripted_channel.h"
+#include "support/device_run.h"
 #include "support/temp_file.h"
 
 namespace hx {
@@ -15,16 +14,13 @@ namespace {
 
 TEST(ImageFileWin32, FileCannotBeWrittenOrTruncatedWhileItIsSent) {
   test::TempDir dir;
-  test::RecordingConsole console;
-  ScopedConsole scoped(console);
-  test::ScriptedChannel* channel = nullptr;
-  const auto device = test::MakeScriptedDevice(channel);
-  channel->AcceptUnscriptedSets();
+  test::DeviceRun run;
+  run.Script().AcceptUnscriptedSets();
 
   const auto bytes = test::PatternBytes(std::size_t{2} * kBlockSize);
   const auto file = dir.Write("image.bin", bytes);
   CImageUpdate update;
-  ASSERT_EQ(update.Initialize(device.get(), kConfigImageIndex, file.wstring().c_str()), S_OK);
+  ASSERT_EQ(update.Initialize(&run.Device(), kConfigImageIndex, file.wstring().c_str()), S_OK);
   ASSERT_EQ(update.SendBlock(), S_OK);
 
   const HANDLE writer =

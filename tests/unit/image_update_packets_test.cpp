@@ -2,19 +2,18 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "operations/image_update.h"
 #include "protocol/image_slots.h"
-#include "support/recording_console.h"
-#include "support/scripted_channel.h"
+#include "support/device_run.h"
 #include "support/temp_file.h"
 
 namespace hx {
 namespace {
 
-using test::ScriptedChannel;
 using test::Transfer;
 
 constexpr std::uint8_t kInfoSelector = 6;
@@ -23,28 +22,23 @@ constexpr std::uint8_t kEchoSelector = 8;
 
 class ImageUpdatePacketsTest : public ::testing::Test {
  protected:
-  ImageUpdatePacketsTest() : scoped_(console_), device_(test::MakeScriptedDevice(channel_)) {
-    channel_->AcceptUnscriptedSets();
-  }
+  ImageUpdatePacketsTest() { run_->Script().AcceptUnscriptedSets(); }
 
   // Runs a whole transfer of `bytes` into slot 4 on this thread and returns what was written.
   std::vector<Transfer> RunTransfer(const std::vector<std::uint8_t>& bytes) {
     const auto file = dir_.Write("image.bin", bytes);
     CImageUpdate update;
-    EXPECT_EQ(update.Initialize(device_.get(), kConfigImageIndex, file.wstring().c_str()), S_OK);
+    EXPECT_EQ(update.Initialize(&run_->Device(), kConfigImageIndex, file.wstring().c_str()), S_OK);
     EXPECT_EQ(update.SendXUInfo(), S_OK);
     while (!update.FileDrained()) {
       EXPECT_EQ(update.SendBlock(), S_OK);
     }
     EXPECT_EQ(update.SendFlush(), S_OK);
-    return channel_->Log();
+    return run_->Script().Log();
   }
 
   test::TempDir dir_;
-  test::RecordingConsole console_;
-  ScopedConsole scoped_;
-  ScriptedChannel* channel_ = nullptr;
-  std::unique_ptr<CDuzuVideoCaptureDevice> device_;
+  std::optional<test::DeviceRun> run_{std::in_place};
 };
 
 // Checks every packet of a transfer against the file: each data packet carries the next bytes
@@ -110,10 +104,7 @@ void ExpectTransferOf(const std::vector<std::uint8_t>& file, const std::vector<T
 TEST_F(ImageUpdatePacketsTest, EverySizeThatMattersIsSentPacketForPacket) {
   for (std::size_t size : {1u, 48u, 96u, 100u, 4080u, 4081u, 8161u}) {
     SCOPED_TRACE("file of " + std::to_string(size) + " bytes");
-    ScriptedChannel* channel = nullptr;
-    device_ = test::MakeScriptedDevice(channel);
-    channel->AcceptUnscriptedSets();
-    channel_ = channel;
+    run_.emplace().Script().AcceptUnscriptedSets();
     const auto bytes = test::PatternBytes(size, static_cast<std::uint8_t>(size));
     ExpectTransferOf(bytes, RunTransfer(bytes));
   }
@@ -143,26 +134,26 @@ TEST_F(ImageUpdatePacketsTest, OnlyPacketOfABlockHasZeroBehindItsData) {
 TEST_F(ImageUpdatePacketsTest, ProgressLineCountsCommittedBlocks) {
   const auto file = dir_.Write("image.bin", test::PatternBytes(4081));
   CImageUpdate update;
-  ASSERT_EQ(update.Initialize(device_.get(), kConfigImageIndex, file.wstring().c_str()), S_OK);
+  ASSERT_EQ(update.Initialize(&run_->Device(), kConfigImageIndex, file.wstring().c_str()), S_OK);
   ASSERT_EQ(update.SendBlock(), S_OK);
   update.ShowProgress();
-  EXPECT_EQ(console_.Output(), "Block 0001/0002 sent...\r\n<back>");
+  EXPECT_EQ(run_->console.Output(), "Block 0001/0002 sent...\r\n<back>");
 }
 
 TEST_F(ImageUpdatePacketsTest, FileThatCannotBeSentIsRefusedBeforeAnythingIsWritten) {
   CImageUpdate update;
   const auto empty = dir_.Write("empty.bin", {});
-  EXPECT_EQ(update.Initialize(device_.get(), kConfigImageIndex, empty.wstring().c_str()),
+  EXPECT_EQ(update.Initialize(&run_->Device(), kConfigImageIndex, empty.wstring().c_str()),
             static_cast<HRESULT>(0x800703EE));
   const auto missing = dir_.Path() / "missing.bin";
-  EXPECT_EQ(update.Initialize(device_.get(), kConfigImageIndex, missing.wstring().c_str()),
+  EXPECT_EQ(update.Initialize(&run_->Device(), kConfigImageIndex, missing.wstring().c_str()),
             static_cast<HRESULT>(0x80070002));
   const auto huge = dir_.Path() / "huge.bin";
   { std::ofstream(huge).put('x'); }
   std::filesystem::resize_file(huge, std::uintmax_t{1} << 32);  // sparse: 4 GiB
-  EXPECT_EQ(update.Initialize(device_.get(), kConfigImageIndex, huge.wstring().c_str()),
+  EXPECT_EQ(update.Initialize(&run_->Device(), kConfigImageIndex, huge.wstring().c_str()),
             static_cast<HRESULT>(0x800700DF));
-  EXPECT_TRUE(channel_->Log().empty());
+  EXPECT_TRUE(run_->Script().Log().empty());
 }
 
 }  // namespace

@@ -18,6 +18,8 @@ using ::testing::ElementsAre;
 
 constexpr const wchar_t* kHx7300Path =
     L"@device:pnp:\\\\?\\usb#vid_f0c5&pid_e1a7&mi_03#7&2a3b&0&0003#{65e8773d-8f56-11d0-a3b9}";
+constexpr const wchar_t* kSecondHx7300Path =
+    L"@device:pnp:\\\\?\\usb#vid_f0c5&pid_e1a7&mi_03#8&1c9d&0&0003#{65e8773d-8f56-11d0-a3b9}";
 constexpr const wchar_t* kOtherCamera =
     L"@device:pnp:\\\\?\\usb#vid_046d&pid_0825&mi_00#6&1#{65e8773d-8f56-11d0-a3b9}";
 
@@ -117,6 +119,36 @@ TEST(KernelStreamingChannel, FirstMatchIsBoundAndItsFirstOutputPinKept) {
   device->Uninitialize();
   device->Uninitialize();
   EXPECT_TRUE(stack.AllReleased());
+}
+
+TEST(KernelStreamingChannel, APathTextTakesTheFirstHx7300WhosePathHoldsItInAnyLetterCase) {
+  const struct {
+    const wchar_t* text;
+    HRESULT result;
+    std::vector<int> binds;  // of the other camera and the two HX7300s
+  } cases[] = {
+      {L"8&1C9D", S_OK, {0, 0, 1}},
+      {L"VID_F0C5", S_OK, {0, 1, 0}},
+      {L"vid_046d", kHrDeviceNotConnected, {0, 0, 0}},  // only a camera that is no HX7300
+      {L"7&2a3b&1", kHrDeviceNotConnected, {0, 0, 0}},
+  };
+  for (const auto& c : cases) {
+    FakeCaptureStack stack;
+    for (const wchar_t* path : {kOtherCamera, kHx7300Path, kSecondHx7300Path}) {
+      stack.AddDevice(path, {true}, kCameraTopology);
+    }
+    CAutoResetEvent event;
+    ASSERT_EQ(event.Create(), S_OK);
+    auto channel = MakeKernelStreamingChannel(FakeCaptureStack::EntryPoints(), c.text);
+    EXPECT_EQ(channel->Open(event), c.result);
+    EXPECT_EQ((std::vector<int>{stack.Binds(0), stack.Binds(1), stack.Binds(2)}), c.binds);
+    if (SUCCEEDED(c.result)) {
+      const std::wstring bound = c.binds[1] == 1 ? kHx7300Path : kSecondHx7300Path;
+      EXPECT_EQ(channel->DevicePath(), std::string(bound.begin(), bound.end()));
+    }
+    channel.reset();
+    EXPECT_TRUE(stack.AllReleased());
+  }
 }
 
 TEST(KernelStreamingChannel, FilterWithoutAnOutputPinStillOpens) {

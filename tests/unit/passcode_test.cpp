@@ -4,23 +4,12 @@
 
 #include <string>
 
-#include "support/recording_console.h"
-#include "support/scripted_channel.h"
+#include "support/device_run.h"
 
 namespace hx {
 namespace {
 
-using test::ScriptedChannel;
-
 constexpr std::uint8_t kConfigSelector = 14;
-
-XuPacket Verdict(std::int32_t status) {
-  XuPacket reply;
-  reply.SetOpcode(13);
-  reply.SetArg1(2);
-  reply.SetStatus(status);
-  return reply;
-}
 
 XuPacket PasscodeRequest(std::uint8_t arg1, std::int32_t command, const std::string& text) {
   XuPacket request;
@@ -34,56 +23,52 @@ XuPacket PasscodeRequest(std::uint8_t arg1, std::int32_t command, const std::str
 
 class PasscodeTest : public ::testing::Test {
  protected:
-  PasscodeTest() : scoped_(console_), device_(test::MakeScriptedDevice(channel_)) {}
-
-  void ExpectExchange(std::int32_t status) {
-    channel_->ExpectSet(kConfigSelector)
-        .ExpectStatus({13})
-        .ExpectGet(kConfigSelector, Verdict(status));
+  HRESULT Validate(std::uint8_t opcode) {
+    return run_.Run("ValidatePasscode",
+                    [&](auto& device) { return ValidatePasscode(opcode, device); });
   }
+  HRESULT Change() { return run_.Run("ChangePasscode", ChangePasscode); }
 
-  test::RecordingConsole console_;
-  ScopedConsole scoped_;
-  ScriptedChannel* channel_ = nullptr;
-  std::unique_ptr<CDuzuVideoCaptureDevice> device_;
+  test::DeviceRun run_;
+  test::ScriptedChannel& channel_ = run_.Script();
+  test::RecordingConsole& console_ = run_.console;
 };
 
 TEST_F(PasscodeTest, ValidationSendsThePasscodeForTheOpcodeAndTakesTheDevicesVerdict) {
   console_.QueueHiddenLine(L"1234");
-  ExpectExchange(0);
-  EXPECT_EQ(ValidatePasscode(5, *device_), S_OK);
+  channel_.ExpectPasscodeVerdict();
+  EXPECT_EQ(Validate(5), S_OK);
   EXPECT_EQ(console_.Output(), "\r\nEnter passcode:\r\n");
-  EXPECT_EQ(channel_->SetPackets(kConfigSelector).at(0), PasscodeRequest(2, 5, "1234"));
+  EXPECT_EQ(channel_.SetPackets(kConfigSelector).at(0), PasscodeRequest(2, 5, "1234"));
 
   console_.QueueHiddenLine(L"9999");
-  ExpectExchange(static_cast<std::int32_t>(0x8007052B));
-  EXPECT_EQ(ValidatePasscode(4, *device_), static_cast<HRESULT>(0x8007052B));
+  channel_.ExpectPasscodeVerdict(static_cast<std::int32_t>(0x8007052B));
+  EXPECT_EQ(Validate(4), static_cast<HRESULT>(0x8007052B));
   console_.QueueHiddenLine(L"9999");
-  ExpectExchange(7);  // a positive Status is returned as it is
-  EXPECT_EQ(ValidatePasscode(4, *device_), 7);
+  channel_.ExpectPasscodeVerdict(7);  // a positive Status is returned as it is
+  EXPECT_EQ(Validate(4), 7);
 }
 
 TEST_F(PasscodeTest, EmptyLineIsSentAsAnEmptyPasscodeAndFifteenCharactersFit) {
   console_.QueueHiddenLine(L"");
-  ExpectExchange(0);
-  EXPECT_EQ(ValidatePasscode(13, *device_), S_OK);
-  EXPECT_EQ(channel_->SetPackets(kConfigSelector).back(), PasscodeRequest(2, 13, ""));
+  channel_.ExpectPasscodeVerdict();
+  EXPECT_EQ(Validate(13), S_OK);
+  EXPECT_EQ(channel_.SetPackets(kConfigSelector).back(), PasscodeRequest(2, 13, ""));
 
   console_.QueueHiddenLine(L"abcdefghij12345");
-  ExpectExchange(0);
-  EXPECT_EQ(ValidatePasscode(13, *device_), S_OK);
-  EXPECT_EQ(channel_->SetPackets(kConfigSelector).back(),
-            PasscodeRequest(2, 13, "abcdefghij12345"));
+  channel_.ExpectPasscodeVerdict();
+  EXPECT_EQ(Validate(13), S_OK);
+  EXPECT_EQ(channel_.SetPackets(kConfigSelector).back(), PasscodeRequest(2, 13, "abcdefghij12345"));
 }
 
 TEST_F(PasscodeTest, LinesThatAreTooLongOrNotAlphanumericAreRefusedBeforeSending) {
   for (const wchar_t* line : {L"abcdefghij123456", L"12-34", L"12 34", L""}) {
     console_.QueueHiddenLine(line);
   }
-  EXPECT_EQ(ValidatePasscode(5, *device_), E_INVALIDARG);
-  EXPECT_EQ(ValidatePasscode(5, *device_), E_INVALIDARG);
-  EXPECT_EQ(ValidatePasscode(5, *device_), E_INVALIDARG);
-  EXPECT_TRUE(channel_->Log().empty());
+  EXPECT_EQ(Validate(5), E_INVALIDARG);
+  EXPECT_EQ(Validate(5), E_INVALIDARG);
+  EXPECT_EQ(Validate(5), E_INVALIDARG);
+  EXPECT_TRUE(channel_.Log().empty());
   // The prompt's line is ended even when the read is refused.
   EXPECT_EQ(console_.Output(),
             "\r\nEnter passcode:\r\n\r\nEnter passcode:\r\n\r\nEnter passcode:\r\n");
@@ -93,15 +78,17 @@ TEST_F(PasscodeTest, OtherRepliesAreDroppedAndFailedReadsSkippedUntilTheVerdictC
   XuPacket other;
   other.SetOpcode(10);
   other.SetStatus(-1);
+  XuPacket verdict;
+  verdict.SetOpcode(13);
   console_.QueueHiddenLine(L"1234");
-  channel_->ExpectSet(kConfigSelector)
+  channel_.ExpectSet(kConfigSelector)
       .ExpectStatus({10, 12}, 1)
       .ExpectGet(11, other)
       .ExpectGet(13, XuPacket{}, E_FAIL)
       .ExpectStatus({13})
-      .ExpectGet(kConfigSelector, Verdict(0));
-  EXPECT_EQ(ValidatePasscode(5, *device_), S_OK);
-  EXPECT_TRUE(channel_->ScriptDone());
+      .ExpectGet(kConfigSelector, verdict);
+  EXPECT_EQ(Validate(5), S_OK);
+  EXPECT_TRUE(channel_.ScriptDone());
   EXPECT_EQ(console_.Output(), "\r\nEnter passcode:\r\n");  // nothing reported
 }
 
@@ -109,12 +96,12 @@ TEST_F(PasscodeTest, ChangeValidatesTheCurrentPasscodeThenSendsTheNewOne) {
   console_.QueueHiddenLine(L"1234");
   console_.QueueHiddenLine(L"Room42");
   console_.QueueHiddenLine(L"Room42");
-  ExpectExchange(0);
-  ExpectExchange(0);
-  EXPECT_EQ(ChangePasscode(*device_), S_OK);
+  channel_.ExpectPasscodeVerdict();
+  channel_.ExpectPasscodeVerdict();
+  EXPECT_EQ(Change(), S_OK);
   EXPECT_EQ(console_.Output(),
             "\r\nEnter passcode:\r\nEnter new passcode:\r\nRe-enter new passcode:\r\n");
-  const auto sent = channel_->SetPackets(kConfigSelector);
+  const auto sent = channel_.SetPackets(kConfigSelector);
   ASSERT_EQ(sent.size(), 2u);
   EXPECT_EQ(sent[0], PasscodeRequest(2, 13, "1234"));
   EXPECT_EQ(sent[1], PasscodeRequest(3, 0, "Room42"));
@@ -124,18 +111,18 @@ TEST_F(PasscodeTest, ChangeSendsNothingWhenTheNewPasscodesDifferOrAreEmpty) {
   for (const wchar_t* line : {L"1234", L"Room42", L"room42", L"1234", L"", L""}) {
     console_.QueueHiddenLine(line);
   }
-  EXPECT_EQ(ChangePasscode(*device_), E_INVALIDARG);
-  EXPECT_EQ(ChangePasscode(*device_), E_INVALIDARG);
-  EXPECT_TRUE(channel_->Log().empty());
+  EXPECT_EQ(Change(), E_INVALIDARG);
+  EXPECT_EQ(Change(), E_INVALIDARG);
+  EXPECT_TRUE(channel_.Log().empty());
 }
 
 TEST_F(PasscodeTest, WrongCurrentPasscodeStopsTheChange) {
   for (const wchar_t* line : {L"0000", L"Room42", L"Room42"}) {
     console_.QueueHiddenLine(line);
   }
-  ExpectExchange(static_cast<std::int32_t>(0x80070005));
-  EXPECT_EQ(ChangePasscode(*device_), static_cast<HRESULT>(0x80070005));
-  EXPECT_EQ(channel_->SetPackets(kConfigSelector).size(), 1u);
+  channel_.ExpectPasscodeVerdict(static_cast<std::int32_t>(0x80070005));
+  EXPECT_EQ(Change(), static_cast<HRESULT>(0x80070005));
+  EXPECT_EQ(channel_.SetPackets(kConfigSelector).size(), 1u);
 }
 
 }  // namespace

@@ -13,8 +13,7 @@
 #include "operations/handlers.h"
 #include "operations/image_update.h"
 #include "operations/passcode.h"
-#include "support/recording_console.h"
-#include "support/scripted_channel.h"
+#include "support/device_run.h"
 #include "support/temp_file.h"
 
 namespace hx {
@@ -47,28 +46,18 @@ void PutPayload(Wire& wire, const std::vector<std::uint8_t>& file, std::size_t f
 
 class RequestWireBytes : public ::testing::Test {
  protected:
-  RequestWireBytes() : scoped_(console_), device_(test::MakeScriptedDevice(channel_)) {}
-
-  void ScriptVerdict() {
-    XuPacket verdict;
-    verdict.SetOpcode(13);
-    channel_->ExpectSet(14).ExpectStatus({13}).ExpectGet(14, verdict);
-  }
-
-  test::RecordingConsole console_;
-  ScopedConsole scoped_;
-  test::ScriptedChannel* channel_ = nullptr;
-  std::unique_ptr<CDuzuVideoCaptureDevice> device_;
+  test::DeviceRun run_;
+  test::ScriptedChannel& channel_ = run_.Script();
 };
 
 TEST_F(RequestWireBytes, PasscodeValidationAndChange) {
   for (const wchar_t* line : {L"1234", L"Ab9", L"Ab9"}) {
-    console_.QueueHiddenLine(line);
+    run_.console.QueueHiddenLine(line);
   }
-  ScriptVerdict();
-  ScriptVerdict();
-  ASSERT_EQ(ChangePasscode(*device_), S_OK);
-  const auto log = channel_->Log();
+  channel_.ExpectPasscodeVerdict();
+  channel_.ExpectPasscodeVerdict();
+  ASSERT_EQ(run_.Run("ChangePasscode", ChangePasscode), S_OK);
+  const auto log = channel_.Log();
   ASSERT_EQ(log.size(), 6u);
   EXPECT_EQ(log[0].selector, 14);
   EXPECT_EQ(
@@ -84,14 +73,14 @@ TEST_F(RequestWireBytes, ImageInfoDataCommitAndFlush) {
   const auto file = test::PatternBytes(size, 7);
   test::TempDir dir;
   const auto path = dir.Write("image.bin", file);
-  channel_->AcceptUnscriptedSets();
+  channel_.AcceptUnscriptedSets();
   CImageUpdate update;
-  ASSERT_EQ(update.Initialize(device_.get(), 4, path.wstring().c_str()), S_OK);
+  ASSERT_EQ(update.Initialize(&run_.Device(), 4, path.wstring().c_str()), S_OK);
   ASSERT_EQ(update.SendXUInfo(), S_OK);
   ASSERT_EQ(update.SendBlock(), S_OK);
   ASSERT_EQ(update.SendBlock(), S_OK);
   ASSERT_EQ(update.SendFlush(), S_OK);
-  const auto log = channel_->Log();
+  const auto log = channel_.Log();
   ASSERT_EQ(log.size(), 1u + 86u + 3u + 1u);
 
   EXPECT_EQ(log[0].selector, 6);
@@ -131,12 +120,12 @@ TEST_F(RequestWireBytes, ImageInfoDataCommitAndFlush) {
 }
 
 TEST_F(RequestWireBytes, DaaSettingsRequest) {
-  channel_->ExpectSet(16, E_FAIL);
+  channel_.ExpectSet(16, E_FAIL);
   ModeOptions options;
   options.ModeCode = kModeDaa;
   options.Daa.DaaRequest = 1;
-  EXPECT_EQ(HandleDAAReadMode(options, *device_), E_FAIL);
-  const auto log = channel_->Log();
+  EXPECT_EQ(run_.Run(HandleDAAReadMode, options), E_FAIL);
+  const auto log = channel_.Log();
   ASSERT_EQ(log.size(), 1u);
   EXPECT_EQ(log[0].selector, 16);
   EXPECT_EQ(WireOf(log[0]), Literal({{0, 1}, {1, 15}, {2, 1}, {4, 1}}));
@@ -144,11 +133,11 @@ TEST_F(RequestWireBytes, DaaSettingsRequest) {
 
 TEST_F(RequestWireBytes, TimeZoneParseResultUploadAndReboots) {
   const auto run_config = [this](const ModeOptions& options) {
-    console_.QueueHiddenLine(L"1234");
-    ScriptVerdict();
-    channel_->ExpectSet(14, E_FAIL);  // the request itself; nothing follows it
-    HandleSystemConfigMode(options, *device_);
-    return WireOf(channel_->Log().back());
+    run_.console.QueueHiddenLine(L"1234");
+    channel_.ExpectPasscodeVerdict();
+    channel_.ExpectSet(14, E_FAIL);  // the request itself; nothing follows it
+    run_.Run(HandleSystemConfigMode, options);
+    return WireOf(channel_.Log().back());
   };
   ModeOptions options{};
   options.ModeCode = kModeConfig;
@@ -198,14 +187,14 @@ TEST_F(RequestWireBytes, TimeZoneParseResultUploadAndReboots) {
 
 TEST_F(RequestWireBytes, CelogUploadWithAndWithoutFlush) {
   for (const std::uint8_t flush : {std::uint8_t{0}, std::uint8_t{1}}) {
-    channel_->ExpectSet(13, E_FAIL);
+    channel_.ExpectSet(13, E_FAIL);
     ModeOptions options{};
     options.ModeCode = kModeDiag;
     options.Diag.DiagOpcode = 12;
     options.Diag.FlushLog = flush;
-    EXPECT_EQ(HandleDiagServerConfig(options, *device_), E_FAIL);
-    EXPECT_EQ(channel_->Log().back().selector, 13);
-    EXPECT_EQ(WireOf(channel_->Log().back()), Literal({{1, 12}, {2, 1}, {4, flush}}));
+    EXPECT_EQ(run_.Run(HandleDiagServerConfig, options), E_FAIL);
+    EXPECT_EQ(channel_.Log().back().selector, 13);
+    EXPECT_EQ(WireOf(channel_.Log().back()), Literal({{1, 12}, {2, 1}, {4, flush}}));
   }
 }
 

@@ -4,13 +4,10 @@
 
 #include <vector>
 
-#include "support/recording_console.h"
-#include "support/scripted_channel.h"
+#include "support/device_run.h"
 
 namespace hx {
 namespace {
-
-using test::ScriptedChannel;
 
 XuPacket ReplyOf(std::uint8_t opcode, std::int32_t status = 0) {
   XuPacket reply;
@@ -35,34 +32,35 @@ class AwaitOpcode final : public ReplyJudge {
 
 class StatusPollerTest : public ::testing::Test {
  protected:
-  StatusPollerTest() : scoped_(console_), device_(test::MakeScriptedDevice(channel_)) {}
+  HRESULT Poll(const PollRules& rules, ReplyJudge& judge) {
+    return run_.Run("PollForReply",
+                    [&](auto& device) { return PollForReply(device, rules, judge); });
+  }
 
-  test::RecordingConsole console_;
-  ScopedConsole scoped_;
-  ScriptedChannel* channel_ = nullptr;
-  std::unique_ptr<CDuzuVideoCaptureDevice> device_;
+  test::DeviceRun run_;
+  test::ScriptedChannel& channel_ = run_.Script();
 };
 
 TEST_F(StatusPollerTest, ReadsListedRepliesInOrderAndStopsAtTheAwaitedOne) {
-  channel_->RaiseInterrupt();  // left over: the first wait returns at once
-  channel_->ExpectStatus({}, 1)
+  channel_.RaiseInterrupt();  // left over: the first wait returns at once
+  channel_.ExpectStatus({}, 1)
       .ExpectStatus({10, 13, 12})
       .ExpectGet(11, ReplyOf(10))
       .ExpectGet(14, ReplyOf(13));
   AwaitOpcode judge(13);
-  EXPECT_EQ(PollForReply(*device_, PollRules{}, judge), S_OK);
+  EXPECT_EQ(Poll(PollRules{}, judge), S_OK);
   EXPECT_EQ(judge.seen, (std::vector<std::uint8_t>{10, 13}));
-  EXPECT_TRUE(channel_->ScriptDone());
+  EXPECT_TRUE(channel_.ScriptDone());
 }
 
 TEST_F(StatusPollerTest, OpcodeSelectorsWrapInEightBits) {
-  channel_->RaiseInterrupt();
-  channel_->ExpectStatus({0xFE, 0xFF, 13})
+  channel_.RaiseInterrupt();
+  channel_.ExpectStatus({0xFE, 0xFF, 13})
       .ExpectGet(0xFF, ReplyOf(0xFE))
       .ExpectGet(0, ReplyOf(0xFF))
       .ExpectGet(14, ReplyOf(13));
   AwaitOpcode judge(13);
-  EXPECT_EQ(PollForReply(*device_, PollRules{}, judge), S_OK);
+  EXPECT_EQ(Poll(PollRules{}, judge), S_OK);
 }
 
 TEST_F(StatusPollerTest, CountAbove48ReadsOnlyThe48EntriesThePacketHolds) {
@@ -71,66 +69,66 @@ TEST_F(StatusPollerTest, CountAbove48ReadsOnlyThe48EntriesThePacketHolds) {
   for (std::size_t i = 0; i < kXuPayloadSize; ++i) {
     status.Payload()[i] = 10;
   }
-  channel_->RaiseInterrupt();
-  channel_->ExpectGet(1, status);
+  channel_.RaiseInterrupt();
+  channel_.ExpectGet(1, status);
   for (int i = 0; i < 48; ++i) {
-    channel_->ExpectGet(11, ReplyOf(10), S_OK, i == 47 ? 1 : 0);
+    channel_.ExpectGet(11, ReplyOf(10), S_OK, i == 47 ? 1 : 0);
   }
-  channel_->ExpectStatus({13}).ExpectGet(14, ReplyOf(13));
+  channel_.ExpectStatus({13}).ExpectGet(14, ReplyOf(13));
   AwaitOpcode judge(13);
-  EXPECT_EQ(PollForReply(*device_, PollRules{}, judge), S_OK);
+  EXPECT_EQ(Poll(PollRules{}, judge), S_OK);
   EXPECT_EQ(judge.seen.size(), 49u);
 }
 
 TEST_F(StatusPollerTest, FailedReplyReadIsSkippedAndReportedOnlyWhenAContextIsGiven) {
-  channel_->RaiseInterrupt();
-  channel_->ExpectStatus({10, 13}).ExpectGet(11, XuPacket{}, E_FAIL).ExpectGet(14, ReplyOf(13));
+  channel_.RaiseInterrupt();
+  channel_.ExpectStatus({10, 13}).ExpectGet(11, XuPacket{}, E_FAIL).ExpectGet(14, ReplyOf(13));
   AwaitOpcode quiet(13);
-  EXPECT_EQ(PollForReply(*device_, PollRules{}, quiet), S_OK);
-  EXPECT_EQ(console_.Output(), "");
+  EXPECT_EQ(Poll(PollRules{}, quiet), S_OK);
+  EXPECT_EQ(run_.console.Output(), "");
 
-  channel_->RaiseInterrupt();
-  channel_->ExpectStatus({10, 13}).ExpectGet(11, XuPacket{}, E_FAIL).ExpectGet(14, ReplyOf(13));
+  channel_.RaiseInterrupt();
+  channel_.ExpectStatus({10, 13}).ExpectGet(11, XuPacket{}, E_FAIL).ExpectGet(14, ReplyOf(13));
   AwaitOpcode reported(13);
-  EXPECT_EQ(PollForReply(*device_, PollRules{.reply_read_context = "read failed"}, reported), S_OK);
-  EXPECT_EQ(console_.Output().rfind("(0x80004005) : ", 0), 0u);
+  EXPECT_EQ(Poll(PollRules{.reply_read_context = "read failed"}, reported), S_OK);
+  EXPECT_EQ(run_.console.Output().rfind("(0x80004005) : ", 0), 0u);
 }
 
 TEST_F(StatusPollerTest, AReplyWhoseReadFailedIsTakenFromOneMoreStatusReadWithoutAnInterrupt) {
   // One interrupt announces the reply; its first read fails and it stays queued. The second
   // status read comes at once; waiting for another interrupt would end in the poll limit.
   const PollRules rules{.wait_limit_ms = 50, .poll_limit = 1, .poll_limit_context = "gave up"};
-  channel_->RaiseInterrupt();
-  channel_->ExpectStatus({13})
+  channel_.RaiseInterrupt();
+  channel_.ExpectStatus({13})
       .ExpectGet(14, XuPacket{}, E_FAIL)
       .ExpectStatus({13})
       .ExpectGet(14, ReplyOf(13));
   AwaitOpcode taken(13);
-  EXPECT_EQ(PollForReply(*device_, rules, taken), S_OK);
-  EXPECT_TRUE(channel_->ScriptDone());
+  EXPECT_EQ(Poll(rules, taken), S_OK);
+  EXPECT_TRUE(channel_.ScriptDone());
 
   // Only once per interrupt: a reply that cannot be read again waits for the next one.
-  channel_->RaiseInterrupt();
-  channel_->ExpectStatus({13})
+  channel_.RaiseInterrupt();
+  channel_.ExpectStatus({13})
       .ExpectGet(14, XuPacket{}, E_FAIL)
       .ExpectStatus({13})
       .ExpectGet(14, XuPacket{}, E_FAIL);
   AwaitOpcode unreadable(13);
-  EXPECT_EQ(PollForReply(*device_, rules, unreadable), kHrTimeout);
-  EXPECT_TRUE(channel_->ScriptDone());
+  EXPECT_EQ(Poll(rules, unreadable), kHrTimeout);
+  EXPECT_TRUE(channel_.ScriptDone());
   EXPECT_TRUE(unreadable.seen.empty());
 }
 
 TEST_F(StatusPollerTest, OnePassReturnsTheLastReadWhenTheAwaitedReplyIsAbsent) {
-  channel_->RaiseInterrupt();
-  channel_->ExpectStatus({});
+  channel_.RaiseInterrupt();
+  channel_.ExpectStatus({});
   AwaitOpcode empty(4);
-  EXPECT_EQ(PollForReply(*device_, PollRules{.one_pass = true}, empty), S_OK);
+  EXPECT_EQ(Poll(PollRules{.one_pass = true}, empty), S_OK);
 
-  channel_->RaiseInterrupt();
-  channel_->ExpectStatus({10}).ExpectGet(11, XuPacket{}, E_FAIL);
+  channel_.RaiseInterrupt();
+  channel_.ExpectStatus({10}).ExpectGet(11, XuPacket{}, E_FAIL);
   AwaitOpcode failed(4);
-  EXPECT_EQ(PollForReply(*device_, PollRules{.one_pass = true}, failed), E_FAIL);
+  EXPECT_EQ(Poll(PollRules{.one_pass = true}, failed), E_FAIL);
 }
 
 TEST_F(StatusPollerTest, AStopRequestedAfterTheWaitEndsTheLoopBeforeAnyRead) {
@@ -139,9 +137,9 @@ TEST_F(StatusPollerTest, AStopRequestedAfterTheWaitEndsTheLoopBeforeAnyRead) {
     ReplyVerdict Judge(const XuPacket&, HRESULT) override { return ReplyVerdict::Drop(); }
     HRESULT AfterWait() override { return kHrDataError; }
   } judge;
-  channel_->RaiseInterrupt();
-  EXPECT_EQ(PollForReply(*device_, PollRules{}, judge), kHrDataError);
-  EXPECT_TRUE(channel_->Log().empty());
+  channel_.RaiseInterrupt();
+  EXPECT_EQ(Poll(PollRules{}, judge), kHrDataError);
+  EXPECT_TRUE(channel_.Log().empty());
 }
 
 }  // namespace

@@ -12,14 +12,11 @@
 #include "operations/handlers.h"
 #include "support/command_line.h"
 #include "support/debug_output_file.h"
+#include "support/device_run.h"
 #include "support/programs.h"
-#include "support/recording_console.h"
-#include "support/scripted_channel.h"
 
 namespace hx {
 namespace {
-
-using test::ScriptedChannel;
 
 constexpr std::uint8_t kConfigSelector = 14;
 constexpr const char* kPrompt = "\r\nEnter passcode:\r\n";
@@ -53,27 +50,19 @@ ModeOptions ParseResultQuery() {
 }
 
 // A device and a console of their own, for one run of the handler.
-struct HandlerRun {
-  HandlerRun() : scoped(console), device(test::MakeScriptedDevice(channel)) {}
-
+struct HandlerRun : test::DeviceRun {
   // The passcode typed and the device's verdict on it.
   HandlerRun& ScriptPasscode(std::int32_t status = 0) {
     console.QueueHiddenLine(L"1234");
-    channel->ExpectSet(kConfigSelector)
-        .ExpectStatus({13})
-        .ExpectGet(kConfigSelector, ConfigReply(2, 0, status));
+    Script().ExpectPasscodeVerdict(status);
     return *this;
   }
   // The request and one reply to it.
   HandlerRun& ScriptReply(const XuPacket& reply) {
-    channel->ExpectSet(kConfigSelector).ExpectStatus({13}).ExpectGet(kConfigSelector, reply);
+    Script().ExpectSet(kConfigSelector).ExpectStatus({13}).ExpectGet(kConfigSelector, reply);
     return *this;
   }
-
-  test::RecordingConsole console;
-  ScopedConsole scoped;
-  ScriptedChannel* channel = nullptr;
-  std::unique_ptr<CDuzuVideoCaptureDevice> device;
+  HRESULT Handle(const ModeOptions& options) { return Run(HandleSystemConfigMode, options); }
 };
 
 TEST(SystemConfig, EveryStageOfTheReplyTablePrintsItsLineAndEndsWithItsCode) {
@@ -107,9 +96,9 @@ TEST(SystemConfig, EveryStageOfTheReplyTablePrintsItsLineAndEndsWithItsCode) {
   for (const auto& row : rows) {
     HandlerRun run;
     run.ScriptPasscode().ScriptReply(row.reply);
-    EXPECT_EQ(HandleSystemConfigMode(ParseResultQuery(), *run.device), row.result) << row.line;
+    EXPECT_EQ(run.Handle(ParseResultQuery()), row.result) << row.line;
     EXPECT_EQ(run.console.Output(), kPrompt + row.line);
-    EXPECT_TRUE(run.channel->ScriptDone());
+    EXPECT_TRUE(run.Script().ScriptDone());
   }
 }
 
@@ -117,8 +106,7 @@ TEST(SystemConfig, FailureLineGoesToTheDebuggerOutputWithoutItsLineEnd) {
   test::DebugOutputFile debug;
   HandlerRun run;
   run.ScriptPasscode().ScriptReply(ConfigReply(1, 3, static_cast<std::int32_t>(0x80070002)));
-  EXPECT_EQ(HandleSystemConfigMode(ParseResultQuery(), *run.device),
-            static_cast<HRESULT>(0x80070002));
+  EXPECT_EQ(run.Handle(ParseResultQuery()), static_cast<HRESULT>(0x80070002));
   std::string line = FailureLine("Configuration parsing", 0x80070002);
   line.resize(line.size() - 2);  // the debugger line has the system text's line end only
   EXPECT_EQ(debug.Contents().substr(0, line.size()), line);
@@ -130,7 +118,8 @@ TEST(SystemConfig, OtherRepliesAreDroppedAndAnEmptyStatusLeadsBackToTheWait) {
   XuPacket other;
   other.SetOpcode(12);
   other.SetStatus(-1);
-  run.channel->ExpectSet(kConfigSelector)
+  run.Script()
+      .ExpectSet(kConfigSelector)
       .ExpectStatus({}, 1)
       .ExpectStatus({12, 4}, 1)
       .ExpectGet(13, other)
@@ -138,9 +127,9 @@ TEST(SystemConfig, OtherRepliesAreDroppedAndAnEmptyStatusLeadsBackToTheWait) {
       .ExpectStatus({12, 13, 13})
       .ExpectGet(13, other)
       .ExpectGet(kConfigSelector, ConfigReply(1, 3, 0));
-  EXPECT_EQ(HandleSystemConfigMode(ParseResultQuery(), *run.device), S_OK);
+  EXPECT_EQ(run.Handle(ParseResultQuery()), S_OK);
   EXPECT_EQ(run.console.Output(), std::string(kPrompt) + "Configuration validation succeeded.\r\n");
-  EXPECT_TRUE(run.channel->ScriptDone());  // the second opcode-13 reply stays unread
+  EXPECT_TRUE(run.Script().ScriptDone());  // the second opcode-13 reply stays unread
 }
 
 TEST(SystemConfig, FailuresOnTheWayAreReportedOnceAndEndTheRun) {
@@ -148,37 +137,37 @@ TEST(SystemConfig, FailuresOnTheWayAreReportedOnceAndEndTheRun) {
     // The device refuses the passcode: nothing more is sent.
     HandlerRun run;
     run.ScriptPasscode(static_cast<std::int32_t>(0x8007052B));
-    EXPECT_EQ(HandleSystemConfigMode(ParseResultQuery(), *run.device),
-              static_cast<HRESULT>(0x8007052B));
+    EXPECT_EQ(run.Handle(ParseResultQuery()), static_cast<HRESULT>(0x8007052B));
     EXPECT_EQ(run.console.Output(), kPrompt + test::ReportLine(static_cast<HRESULT>(0x8007052B)));
-    EXPECT_EQ(run.channel->SetPackets(kConfigSelector).size(), 1u);
+    EXPECT_EQ(run.Script().SetPackets(kConfigSelector).size(), 1u);
   }
   for (const HRESULT failure : {kHrDeviceNotConnected, E_FAIL}) {
     HandlerRun run;
     run.ScriptPasscode();
     // The request's write, then the status read.
     if (failure == kHrDeviceNotConnected) {
-      run.channel->ExpectSet(kConfigSelector, failure);
+      run.Script().ExpectSet(kConfigSelector, failure);
     } else {
-      run.channel->ExpectSet(kConfigSelector).ExpectGet(1, XuPacket{}, failure);
+      run.Script().ExpectSet(kConfigSelector).ExpectGet(1, XuPacket{}, failure);
     }
-    EXPECT_EQ(HandleSystemConfigMode(ParseResultQuery(), *run.device), failure);
+    EXPECT_EQ(run.Handle(ParseResultQuery()), failure);
     EXPECT_EQ(run.console.Output(), kPrompt + test::ReportLine(failure));
-    EXPECT_TRUE(run.channel->ScriptDone());
+    EXPECT_TRUE(run.Script().ScriptDone());
   }
 }
 
 TEST(SystemConfig, AReplyThatCannotBeReadIsReportedAndTheWaitGoesOn) {
   HandlerRun run;
   run.ScriptPasscode();
-  run.channel->ExpectSet(kConfigSelector)
+  run.Script()
+      .ExpectSet(kConfigSelector)
       .ExpectStatus({13})
       .ExpectGet(kConfigSelector, XuPacket{}, kHrDeviceNotReady)
       .ExpectStatus({13})
       .ExpectGet(kConfigSelector, ConfigReply(0, 110, 0));
   ModeOptions options = test::OptionsForMode(kModeConfig);
   options.Config.CfgCommand = kCfgSetTime;
-  EXPECT_EQ(HandleSystemConfigMode(options, *run.device), S_OK);
+  EXPECT_EQ(run.Handle(options), S_OK);
   EXPECT_EQ(run.console.Output(), kPrompt + test::ReportLine(kHrDeviceNotReady) +
                                       "Setting Time Zone Information succeeded.\r\n");
 }
@@ -188,14 +177,15 @@ TEST(SystemConfig, PasscodeChangeRunsItsOwnDialogueWithoutASeparateValidation) {
   run.ScriptPasscode();
   run.console.QueueHiddenLine(L"Room42");
   run.console.QueueHiddenLine(L"Room42");
-  run.channel->ExpectSet(kConfigSelector)
+  run.Script()
+      .ExpectSet(kConfigSelector)
       .ExpectStatus({13})
       .ExpectGet(14, ConfigReply(3, 0, static_cast<std::int32_t>(0x80004005)));
-  EXPECT_EQ(HandleSystemConfigMode(test::OptionsForMode(kModeConfigPasscode), *run.device), E_FAIL);
+  EXPECT_EQ(run.Handle(test::OptionsForMode(kModeConfigPasscode)), E_FAIL);
   EXPECT_EQ(run.console.Output(),
             "\r\nEnter passcode:\r\nEnter new passcode:\r\nRe-enter new passcode:\r\n" +
                 test::ReportLine(E_FAIL));
-  const auto sent = run.channel->SetPackets(kConfigSelector);
+  const auto sent = run.Script().SetPackets(kConfigSelector);
   ASSERT_EQ(sent.size(), 2u);
   EXPECT_EQ(sent[0].Arg1(), 2);
   EXPECT_EQ(sent[1].Arg1(), 3);
@@ -208,15 +198,15 @@ TEST(SystemConfig, RebootsValidateThenSendTheirCommandAndEndWithoutAReply) {
       HandlerRun run;
       // A positive verdict is no failure: the reboot goes ahead, and the run ends with it.
       run.ScriptPasscode(3);
-      run.channel->ExpectSet(kConfigSelector, write, 0);
-      EXPECT_EQ(HandleSystemConfigMode(test::OptionsForMode(mode), *run.device), 3);
+      run.Script().ExpectSet(kConfigSelector, write, 0);
+      EXPECT_EQ(run.Handle(test::OptionsForMode(mode)), 3);
       EXPECT_EQ(run.console.Output(),
                 std::string(kPrompt) + "Attempting to reboot the HX7300 device....\r\n");
-      const auto sent = run.channel->SetPackets(kConfigSelector);
+      const auto sent = run.Script().SetPackets(kConfigSelector);
       ASSERT_EQ(sent.size(), 2u);
       EXPECT_EQ(sent[1].Arg1(), 1);
       EXPECT_EQ(sent[1].ConfigCommand(), command);
-      EXPECT_TRUE(run.channel->ScriptDone());
+      EXPECT_TRUE(run.Script().ScriptDone());
     }
   }
 }
@@ -240,8 +230,8 @@ TEST(SystemConfig, UploadNamesOf39CharactersGoWholeAndLongerOnesCut) {
         test::Parse(ParseConfigOptions, test::CommandLine(L"-m:cfg", {c.token.c_str()}), options),
         S_OK);
     run.ScriptPasscode().ScriptReply(ConfigReply(1, 5, 0));
-    EXPECT_EQ(HandleSystemConfigMode(options, *run.device), S_OK);
-    const XuPacket request = run.channel->SetPackets(kConfigSelector).at(1);
+    EXPECT_EQ(run.Handle(options), S_OK);
+    const XuPacket request = run.Script().SetPackets(kConfigSelector).at(1);
     const auto data = request.ConfigData();
     EXPECT_EQ(std::string(data.begin(), data.begin() + c.sent.size()), c.sent);
     EXPECT_EQ(data[c.sent.size()], 0);
@@ -254,9 +244,9 @@ TEST(SystemConfig, AnActionWithoutARequestSendsNothingAfterThePasscode) {
   run.ScriptPasscode();
   ModeOptions options = test::OptionsForMode(10);
   options.Config.CfgCommand = 2;
-  EXPECT_EQ(HandleSystemConfigMode(options, *run.device), E_INVALIDARG);
+  EXPECT_EQ(run.Handle(options), E_INVALIDARG);
   EXPECT_EQ(run.console.Output(), kPrompt);
-  EXPECT_EQ(run.channel->SetPackets(kConfigSelector).size(), 1u);
+  EXPECT_EQ(run.Script().SetPackets(kConfigSelector).size(), 1u);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The Windows build's network update under Wine, at a terminal: hx7300.exe against the Linux
-// hx7300-emulator over TCP, the emulator downloading from an HTTP server on 127.0.0.1.
+// hx7300-emulator over TCP, the emulator downloading from an HTTP server on 127.0.0.1; and the
+// Linux hx7300 against hx7300-emulator.exe, which downloads with the system's WinHTTP.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -26,15 +27,21 @@ class NetImageUpdateUnderWine : public ::testing::Test {
  protected:
   NetImageUpdateUnderWine() { std::filesystem::create_directories(dir_.Path() / "www"); }
 
+  // The slots of the runs that the Windows build took part in, or of the others.
   std::filesystem::path Slots(bool windows) const {
     return dir_.Path() / (windows ? "slots-windows" : "slots-linux");
   }
 
-  // One build's update, the passcode typed at a terminal, against an emulator of its own;
-  // the exit status. The output goes to a pipe, where the progress lines follow one another.
-  int Update(bool windows, std::uint16_t port, const std::string& url) {
-    test::EmulatorProcess emulator(test::EmulatorBinary(), {"--state-dir", Slots(windows).string()},
-                                   {}, test::EmulatorProcess::Transport::kTcp);
+  // One build's update, the passcode typed at a terminal, against an emulator of its own (the
+  // Linux one, or hx7300-emulator.exe under Wine); the exit status. The output goes to a pipe,
+  // where the progress lines follow one another.
+  int Update(bool windows, std::uint16_t port, const std::string& url,
+             bool windows_device = false) {
+    const std::filesystem::path slots = Slots(windows || windows_device);
+    test::EmulatorProcess emulator(
+        windows_device ? kWindowsBuild + "/hx7300-emulator.exe" : test::EmulatorBinary(),
+        {"--state-dir", (windows_device ? "Z:" : "") + slots.string()}, {},
+        test::EmulatorProcess::Transport::kTcp, windows_device ? kWindowsBuild + "/wine-run" : "");
     EXPECT_TRUE(emulator.Started());
     std::vector<std::string> argv = {test::HxBinary()};
     if (windows) {
@@ -62,25 +69,33 @@ class NetImageUpdateUnderWine : public ::testing::Test {
 };
 
 TEST_F(NetImageUpdateUnderWine, ImagesLandByteForByteAndTheConsoleIsTheLinuxBuilds) {
-  const auto image = test::PatternBytes(1000000, 5);
+  // An image larger than one read of either HTTP client, in a folder of the server's.
+  const auto image = test::PatternBytes(3000000, 5);
   const auto signature = test::PatternBytes(1500, 6);
-  dir_.Write("www/nk.bin", image);
+  std::filesystem::create_directories(dir_.Path() / "www/updates");
+  dir_.Write("www/updates/nk.bin", image);
   dir_.Write("www/nk.cat", signature);
-  const std::string manifest = "SIG.CAT nk.cat\r\nNK.BIN nk.bin\r\n";
+  const std::string manifest = "SIG.CAT nk.cat\r\nNK.BIN updates/nk.bin\r\n";
   dir_.Write("www/manifest.txt", {manifest.begin(), manifest.end()});
   test::PythonHttpServer server(dir_.Path() / "www");
   ASSERT_TRUE(server.Started());
 
   ASSERT_EQ(Update(false, server.Port(), "manifest.txt"), 0);
   const std::string linux_output = output_;
-  EXPECT_EQ(Update(true, server.Port(), "manifest.txt"), 0);
-  EXPECT_EQ(output_, linux_output);
-  EXPECT_EQ(output_,
+  EXPECT_EQ(linux_output,
             "\r\nEnter passcode:\r\n" + test::LinesUntilDownload() + test::LinesAfterDownload());
-  ASSERT_FALSE(percents_.empty());
-  EXPECT_EQ(percents_.back(), 100);
-  EXPECT_EQ(test::ReadBytes(Slots(true) / "NK.BIN"), image);
-  EXPECT_EQ(test::ReadBytes(Slots(true) / "SIG.CAT"), signature);
+  EXPECT_EQ(test::ReadBytes(Slots(false) / "NK.BIN"), image);
+  // hx7300.exe against the Linux emulator, then the Linux hx7300 against hx7300-emulator.exe.
+  for (const bool windows_device : {false, true}) {
+    SCOPED_TRACE(windows_device ? "hx7300-emulator.exe" : "hx7300.exe");
+    std::filesystem::remove_all(Slots(true));
+    EXPECT_EQ(Update(!windows_device, server.Port(), "manifest.txt", windows_device), 0);
+    EXPECT_EQ(output_, linux_output);
+    ASSERT_FALSE(percents_.empty());
+    EXPECT_EQ(percents_.back(), 100);
+    EXPECT_EQ(test::ReadBytes(Slots(true) / "NK.BIN"), image);
+    EXPECT_EQ(test::ReadBytes(Slots(true) / "SIG.CAT"), signature);
+  }
 }
 
 TEST_F(NetImageUpdateUnderWine, ServerFailuresEndTheRunWithTheFailingStagesStatus) {
@@ -106,11 +121,14 @@ TEST_F(NetImageUpdateUnderWine, ServerFailuresEndTheRunWithTheFailingStagesStatu
        until_images + test::Succeeded("Getting images") +
            "Getting images...FAILED!  Error = 0x80072EFE (0)\r\n"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.status);
-    EXPECT_EQ(Update(true, c.port, "manifest.txt"), c.status);
-    EXPECT_EQ(output_, c.output + "Image Update failed.\r\n");
-    EXPECT_FALSE(std::filesystem::exists(Slots(true) / "NK.BIN"));
+  // hx7300.exe against the Linux emulator, then the Linux hx7300 against hx7300-emulator.exe.
+  for (const bool windows_device : {false, true}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(testing::Message() << c.status << (windows_device ? " device" : " utility"));
+      EXPECT_EQ(Update(!windows_device, c.port, "manifest.txt", windows_device), c.status);
+      EXPECT_EQ(output_, c.output + "Image Update failed.\r\n");
+      EXPECT_FALSE(std::filesystem::exists(Slots(true) / "NK.BIN"));
+    }
   }
 }
 

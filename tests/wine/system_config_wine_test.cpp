@@ -1,6 +1,7 @@
 // cfg and diag of the Windows build under Wine, against the Linux hx7300-emulator: the time
 // records the device receives for the same TZ and value, and the console bytes and exit
-// statuses of a reboot, the parse result and the CELOG upload, compared with the Linux build's.
+// statuses of a reboot, the parse result and the CELOG upload, compared with the Linux build's;
+// and the parse result of hx7300-emulator.exe, compared with the Linux emulator's.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -33,11 +34,14 @@ class SystemConfigUnderWine : public ::testing::Test {
       : emulator_(test::EmulatorBinary(), {"--state-dir", (dir_.Path() / "state").string()}, {},
                   EmulatorProcess::Transport::kTcp) {}
 
-  // Runs one build at a terminal in zone tz, typing the passcode at its prompt.
+  // Runs one build at a terminal in zone tz, typing the passcode at its prompt, against device
+  // (the Linux emulator when empty).
   TerminalRun AtTerminal(bool windows, const std::vector<std::string>& args,
-                         const std::string& tz = "Europe/Berlin") {
-    PtySession session(Command(windows, args), {{"HX7300_DEVICE", emulator_.Address()}, {"TZ", tz}},
-                       false, PtySession::OutputTo::kPipe);
+                         const std::string& tz = "Europe/Berlin", const std::string& device = "") {
+    PtySession session(
+        Command(windows, args),
+        {{"HX7300_DEVICE", device.empty() ? emulator_.Address() : device}, {"TZ", tz}}, false,
+        PtySession::OutputTo::kPipe);
     EXPECT_TRUE(session.WaitForOutput("\r\nEnter passcode:", std::chrono::seconds(30)));
     // The prompt comes just before echo goes off; the console reads only what comes after.
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
@@ -126,6 +130,34 @@ TEST_F(SystemConfigUnderWine, RebootParseResultAndCelogAreTheLinuxBuildsByteForB
     EXPECT_EQ(windows_run.stdout_bytes, "Upload CELog command has been queued...\r\n");
     EXPECT_EQ(windows_run.stdout_bytes, linux_run.stdout_bytes);
     EXPECT_EQ(windows_run.exit_status, 0);
+  }
+}
+
+TEST_F(SystemConfigUnderWine, WindowsEmulatorsParseResultIsTheLinuxEmulatorsByteForByte) {
+  ASSERT_TRUE(emulator_.Started());
+  EmulatorProcess windows_emulator(test::kWindowsBuild + "/hx7300-emulator.exe", {}, {},
+                                   EmulatorProcess::Transport::kTcp,
+                                   test::kWindowsBuild + "/wine-run");
+  ASSERT_TRUE(windows_emulator.Started());
+  // The Linux utility asks each emulator, with no file stored, then with each of these.
+  const std::vector<std::string> documents = {"", "<config><room name='Boardroom'/></config>",
+                                              "<config><room></config>"};
+  for (const std::string& document : documents) {
+    SCOPED_TRACE(document);
+    TerminalRun runs[2];
+    for (const bool windows : {false, true}) {
+      const std::string device = windows ? windows_emulator.Address() : emulator_.Address();
+      if (!document.empty()) {
+        const auto path = dir_.Write("qvconfig.xml", {document.begin(), document.end()});
+        ASSERT_EQ(AtTerminal(false, {"-m:img", "-i:qvconfig", "-f:" + path.string()},
+                             "Europe/Berlin", device)
+                      .status,
+                  0);
+      }
+      runs[windows] = AtTerminal(false, {"-m:cfg", "-q:cfgparseresult"}, "Europe/Berlin", device);
+    }
+    EXPECT_EQ(runs[1].output, runs[0].output);
+    EXPECT_EQ(runs[1].status, runs[0].status);
   }
 }
 

@@ -27,6 +27,7 @@ class LinkChannel final : public XuChannel {
   HRESULT Set(std::uint8_t selector, XuConstBytes packet) override;
   HRESULT Get(std::uint8_t selector, XuBytes packet) override;
   void Close() override;
+  std::string DevicePath() const override { return device_path_; }
 
  private:
   struct Pending {
@@ -48,6 +49,7 @@ class LinkChannel final : public XuChannel {
   LinkAddress address_;
   LinkTimeouts timeouts_;
   StreamSocket socket_;
+  std::string device_path_;  // from the server's greeting
   std::thread reader_;
   CAutoResetEvent* status_event_ = nullptr;
 
@@ -82,8 +84,9 @@ HRESULT LinkChannel::ReadHello() {
   if (FAILED(hello.result)) {
     return hello.result;
   }
+  device_path_ = link::HelloPath(hello);
   // Case-sensitive, as in the platform's own discovery.
-  if (link::HelloPath(hello).find(kDeviceMatchText) == std::string::npos) {
+  if (device_path_.find(kDeviceMatchText) == std::string::npos) {
     return E_FAIL;
   }
   return S_OK;

@@ -31,4 +31,9 @@ std::unique_ptr<XuChannel> MakePlatformNodeChannel(const std::string& path) {
   return MakeUvcChannel(path);
 }
 
+// Linux tells its HX7300s apart by their capture nodes, which select one already.
+std::unique_ptr<XuChannel> MakePlatformPathChannel(const std::string&) {
+  return nullptr;
+}
+
 }  // namespace hx

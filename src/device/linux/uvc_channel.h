@@ -48,6 +48,7 @@ class UvcChannel final : public XuChannel {
   HRESULT Set(std::uint8_t selector, XuConstBytes packet) override;
   HRESULT Get(std::uint8_t selector, XuBytes packet) override;
   void Close() override;
+  std::string DevicePath() const override { return node_; }
 
   /// How status interrupts reach the event once open.
   StatusWatcher::Mode StatusMode() const { return status_mode_; }

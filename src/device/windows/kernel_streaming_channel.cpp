@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <cstring>
 #include <cwchar>
+#include <cwctype>
 
+#include "console/utf8_text.h"
 #include "device/backends.h"
 
 namespace hx {
@@ -37,6 +39,14 @@ KSEVENTDATA EventHandleData(HANDLE event) {
   data.NotificationType = KSEVENTF_EVENT_HANDLE;
   data.EventHandle.Event = event;
   return data;
+}
+
+std::wstring Lowered(std::wstring_view text) {
+  std::wstring lowered(text);
+  for (wchar_t& ch : lowered) {
+    ch = static_cast<wchar_t>(std::towlower(static_cast<std::wint_t>(ch)));
+  }
+  return lowered;
 }
 
 // Holds one reference and releases it once.
@@ -75,15 +85,18 @@ class ComRef {
 
 class KernelStreamingChannel final : public XuChannel {
  public:
-  explicit KernelStreamingChannel(const ks::ComEntryPoints& com) : com_(com) {}
+  KernelStreamingChannel(const ks::ComEntryPoints& com, const std::wstring& path_text)
+      : com_(com), path_text_(Lowered(path_text)) {}
   ~KernelStreamingChannel() override { Close(); }
 
   HRESULT Open(CAutoResetEvent& status_event) override;
   HRESULT Set(std::uint8_t selector, XuConstBytes packet) override;
   HRESULT Get(std::uint8_t selector, XuBytes packet) override;
   void Close() override;
+  std::string DevicePath() const override { return device_path_; }
 
  private:
+  bool Matches(const wchar_t* name) const;
   HRESULT FindCaptureFilter();
   HRESULT BindFirstMatch(IEnumMoniker& monikers, IMalloc& allocator);
   HRESULT KeepFirstOutputPin();
@@ -94,6 +107,8 @@ class KernelStreamingChannel final : public XuChannel {
   void ReleaseCaptureSide();
 
   ks::ComEntryPoints com_;
+  const std::wstring path_text_;  // lower case; empty: any HX7300
+  std::string device_path_;
   // The capture side.
   ComRef<IBaseFilter> filter_;
   ComRef<IPin> pin_;
@@ -158,7 +173,8 @@ HRESULT KernelStreamingChannel::FindCaptureFilter() {
     return hr;
   }
   if (!filter_) {
-    return E_FAIL;
+    // Devices are there, but none is the HX7300 that was asked for.
+    return path_text_.empty() ? E_FAIL : kHrDeviceNotConnected;
   }
   return KeepFirstOutputPin();
 }
@@ -169,13 +185,21 @@ HRESULT KernelStreamingChannel::BindFirstMatch(IEnumMoniker& monikers, IMalloc& 
     LPOLESTR name = nullptr;
     // A device whose display name cannot be read is passed over.
     const bool matches = SUCCEEDED(moniker->GetDisplayName(nullptr, nullptr, &name)) &&
-                         name != nullptr && std::wcsstr(name, ks::kDeviceMatchText) != nullptr;
+                         name != nullptr && Matches(name);
+    if (matches) {
+      device_path_ = Utf8FromWide(name);
+    }
     allocator.Free(name);
     if (matches) {
       return moniker->BindToObject(nullptr, nullptr, ks::kIidBaseFilter, filter_.PutVoid());
     }
   }
   return S_OK;
+}
+
+bool KernelStreamingChannel::Matches(const wchar_t* name) const {
+  return std::wcsstr(name, ks::kDeviceMatchText) != nullptr &&
+         (path_text_.empty() || Lowered(name).find(path_text_) != std::wstring::npos);
 }
 
 // A filter without an output pin is no failure: the pin stays empty.
@@ -295,8 +319,9 @@ ComEntryPoints SystemComEntryPoints() {
 
 }  // namespace ks
 
-std::unique_ptr<XuChannel> MakeKernelStreamingChannel(const ks::ComEntryPoints& entry_points) {
-  return std::make_unique<KernelStreamingChannel>(entry_points);
+std::unique_ptr<XuChannel> MakeKernelStreamingChannel(const ks::ComEntryPoints& entry_points,
+                                                      const std::wstring& path_text) {
+  return std::make_unique<KernelStreamingChannel>(entry_points, path_text);
 }
 
 std::unique_ptr<XuChannel> MakePlatformChannel() {

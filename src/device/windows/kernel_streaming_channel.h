@@ -14,6 +14,7 @@
 #include <strmif.h>
 
 #include <memory>
+#include <string>
 
 #include "device/channel.h"
 
@@ -73,7 +74,10 @@ ComEntryPoints SystemComEntryPoints();
 
 }  // namespace ks
 
-/// The kernel-streaming channel, starting from entry_points.
-std::unique_ptr<XuChannel> MakeKernelStreamingChannel(const ks::ComEntryPoints& entry_points);
+/// The kernel-streaming channel, starting from entry_points. With path_text it takes the first
+/// HX7300 whose device path contains that text, compared without regard to case, and Open
+/// fails with 0x8007048F when there is none.
+std::unique_ptr<XuChannel> MakeKernelStreamingChannel(const ks::ComEntryPoints& entry_points,
+                                                      const std::wstring& path_text = {});
 
 }  // namespace hx
