@@ -29,6 +29,8 @@ kernel_dir="$("$here/fetch-kernel.sh")"
 start_emulator() {
   local log="$work/$1.log"
   shift
+  # The log exists before the first look at it: the program's redirection may come later.
+  : >"$log"
   "$build/hx7300-emulator" --listen usbip:127.0.0.1:0 "$@" >"$log" 2>&1 &
   servers+=($!)
   for _ in $(seq 200); do
@@ -55,6 +57,7 @@ head -c 700 /dev/urandom >"$work/data/nk.cat"
 mkdir -p "$work/www"
 cp "$work/data/nk.bin" "$work/data/nk.cat" "$work/www/"
 printf 'NK.BIN nk.bin\nSIG.CAT nk.cat\n' >"$work/www/manifest.txt"
+: >"$work/http.log"
 python3 -u -m http.server --bind 127.0.0.1 --directory "$work/www" 0 >"$work/http.log" 2>&1 &
 servers+=($!)
 http_port=""
