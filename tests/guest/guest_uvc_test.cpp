@@ -1,15 +1,19 @@
 // Runs inside the test guest that run-guest.sh boots with Debian's kernel: the Linux utility
 // against two virtual HX7300s attached through vhci-hcd and carried by the real uvcvideo
 // driver. /dev/video0 and /dev/video1 are the first device's capture and metadata nodes;
-// /dev/video2 is the capture node of the second, which answers no transfer at all. The host
+// /dev/video2 is the capture node of the second, which answers no transfer at all; /dev/video4
+// is another driver's (vivid's), over which udevd ran the package's rule as well. The host
 // compares the image slots afterwards with the files uploaded from /data, which the network
 // update also downloads from the host's HTTP server.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -222,6 +226,46 @@ TEST(RealDriver, ADeviceThatStopsAnsweringFailsTheRunWhenTheDriverGivesUp) {
   EXPECT_GE(seconds, 4.5);
   EXPECT_LT(seconds, 10.0);
   std::printf("silent device: run ended after %.2f s\n", seconds);
+}
+
+// The value of a property in what "udevadm info" prints ("E: NAME=value" lines).
+std::string UdevProperty(const std::string& info, const std::string& name) {
+  const std::string key = "E: " + name + "=";
+  for (std::size_t at = 0; at < info.size();) {
+    const std::size_t end = std::min(info.find('\n', at), info.size());
+    if (info.compare(at, key.size(), key) == 0) {
+      return info.substr(at + key.size(), end - at - key.size());
+    }
+    at = end + 1;
+  }
+  return {};
+}
+
+// The seat's user is let into exactly the HX7300's nodes, both of each device; no rule but the
+// package's tags anything in the guest, so another driver's node must come out untagged.
+TEST(RealDriver, TheAccessRuleTagsEveryHx7300NodeAndNoOther) {
+  std::ifstream name_file("/sys/class/video4linux/video4/name");
+  const std::string name{std::istreambuf_iterator<char>(name_file), {}};
+  ASSERT_TRUE(name.starts_with("vivid")) << name;
+  struct Case {
+    const char* node;
+    bool tagged;
+  };
+  for (const Case& c :
+       {Case{"/dev/video0", true}, Case{"/dev/video1", true}, Case{"/dev/video2", true},
+        Case{"/dev/video3", true}, Case{"/dev/video4", false}}) {
+    test::ProcessRun run;
+    run.argv = {"/bin/udevadm", "info", "--query=all", std::string("--name=") + c.node};
+    const ProcessResult info = test::RunProcess(run);
+    ASSERT_EQ(info.exit_status, 0) << c.node << ": " << info.stderr_bytes;
+    // Set by init's rule for every node: an untagged node is not one that udevd missed.
+    EXPECT_EQ(UdevProperty(info.stdout_bytes, "HX7300_GUEST_SEEN"), "1") << info.stdout_bytes;
+    const std::string tags = UdevProperty(info.stdout_bytes, "TAGS");
+    const std::string current = UdevProperty(info.stdout_bytes, "CURRENT_TAGS");
+    EXPECT_EQ(tags.find(":uaccess:") != std::string::npos, c.tagged) << info.stdout_bytes;
+    EXPECT_EQ(current.find(":uaccess:") != std::string::npos, c.tagged) << info.stdout_bytes;
+    std::printf("%s: TAGS=%s CURRENT_TAGS=%s\n", c.node, tags.c_str(), current.c_str());
+  }
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Boots Debian's own kernel in QEMU with two virtual HX7300s that hx7300-emulator exports over
 # USB/IP (the second stops answering after its first transfer), and runs the Linux utility
-# inside against the real uvcvideo driver.
+# inside against the real uvcvideo driver, with Debian's udevd applying the package's rule.
 #
 #   run-guest.sh BUILD_DIR test    the guest test program, then the image slots the emulator
 #                                  stored are compared with the files the guest uploaded
@@ -29,6 +29,8 @@ kernel_dir="$("$here/fetch-kernel.sh")"
 start_emulator() {
   local log="$work/$1.log"
   shift
+  # The log exists before the first look at it: the program's redirection may come later.
+  : >"$log"
   "$build/hx7300-emulator" --listen usbip:127.0.0.1:0 "$@" >"$log" 2>&1 &
   servers+=($!)
   for _ in $(seq 200); do
@@ -55,6 +57,7 @@ head -c 700 /dev/urandom >"$work/data/nk.cat"
 mkdir -p "$work/www"
 cp "$work/data/nk.bin" "$work/data/nk.cat" "$work/www/"
 printf 'NK.BIN nk.bin\nSIG.CAT nk.cat\n' >"$work/www/manifest.txt"
+: >"$work/http.log"
 python3 -u -m http.server --bind 127.0.0.1 --directory "$work/www" 0 >"$work/http.log" 2>&1 &
 servers+=($!)
 http_port=""
@@ -70,13 +73,24 @@ if [ -z "$http_port" ]; then
 fi
 
 programs=("$build/hx7300" "$build/guest/usbip_attach")
+rules=()
 case "$mode" in
-  test) programs+=("$build/guest/hx7300_guest_tests") ;;
+  test)
+    # Debian's udevd, to see the package's rule tag the nodes as it would on a desktop.
+    udevd=/usr/lib/systemd/systemd-udevd
+    if [ ! -x "$udevd" ] || ! command -v udevadm >/dev/null; then
+      echo "run-guest.sh: $udevd or udevadm is missing: install the package udev" \
+        "(scripts/install-deps.sh)" >&2
+      exit 1
+    fi
+    programs+=("$build/guest/hx7300_guest_tests" "$udevd" "$(command -v udevadm)")
+    rules+=(--rules "$here/../../packaging/70-hx7300.rules")
+    ;;
   bench) programs+=("$build/device_upload_bench") ;;
   *) echo "run-guest.sh: say test or bench" >&2; exit 2 ;;
 esac
 "$here/build-initramfs.sh" "$kernel_dir" "$work/initramfs.cpio" "$here/init" \
-  --program "${programs[@]}" --data "$work"/data/*
+  --program "${programs[@]}" --data "$work"/data/* "${rules[@]}"
 
 set +e
 timeout 170 qemu-system-x86_64 -accel tcg -m 512 -smp 1 -no-reboot \
