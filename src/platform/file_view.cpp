@@ -3,7 +3,7 @@
 // away), faults at the next access and ends the process, while a read simply fails or comes
 // back short. A fixed window keeps the reads few without holding more of the file than one
 // window; reading costs nothing measurable beside the device's control transfers (see the
-// README's benchmark).
+// benchmark in docs/testing.md).
 #include "platform/file_view.h"
 
 #include <cstring>
