@@ -26,6 +26,9 @@ else()
   include(cmake/ManPages.cmake)
   install(TARGETS hx7300 hx7300-emulator RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES README.md packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  # Beside the README, so that its links to docs/ hold where it is installed too.
+  install(DIRECTORY docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs
+          FILES_MATCHING PATTERN "*.md" PATTERN "*.json" PATTERN "man" EXCLUDE)
   # A native package's changelog, compressed without a time stamp as Debian keeps it.
   set(changelog ${PROJECT_BINARY_DIR}/changelog.gz)
   add_custom_command(
