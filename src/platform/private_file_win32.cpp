@@ -5,28 +5,15 @@
 #include <aclapi.h>
 #include <sddl.h>
 
-#include "platform/private_file.h"
+#include <cstdint>
+#include <string>
+
+#include "platform/private_file_system.h"
 
 namespace hx::platform {
 namespace {
 
 constexpr ACCESS_MASK kReading = FILE_READ_DATA | GENERIC_READ | GENERIC_ALL;
-
-class Handle {
- public:
-  explicit Handle(HANDLE handle) : handle_(handle) {}
-  ~Handle() {
-    if (handle_ != INVALID_HANDLE_VALUE) {
-      ::CloseHandle(handle_);
-    }
-  }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  HANDLE Get() const { return handle_; }
-
- private:
-  HANDLE handle_;
-};
 
 HRESULT LastError() {
   return HresultFromError(::GetLastError());
@@ -91,51 +78,37 @@ std::string NotPrivate(PSID owner, PACL dacl) {
 
 }  // namespace
 
-HRESULT ReadPrivateFile(const std::wstring& path, std::span<char> buffer, std::size_t& size,
-                        std::string& problem) {
-  size = 0;
-  const Handle file(::CreateFileW(path.c_str(), GENERIC_READ | READ_CONTROL, FILE_SHARE_READ,
-                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (file.Get() == INVALID_HANDLE_VALUE) {
+HRESULT OpenPrivateFile(const std::wstring& path, std::intptr_t& file, std::string& problem) {
+  const HANDLE handle = ::CreateFileW(path.c_str(), GENERIC_READ | READ_CONTROL, FILE_SHARE_READ,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
     return LastError();
   }
-  if (::GetFileType(file.Get()) != FILE_TYPE_DISK) {
+  HRESULT hr = S_OK;
+  if (::GetFileType(handle) != FILE_TYPE_DISK) {
     problem = "it is not a regular file";
-    return HresultFromError(kErrorNotSupported);
-  }
-  PSID owner = nullptr;
-  PACL dacl = nullptr;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  const DWORD read = ::GetSecurityInfo(file.Get(), SE_FILE_OBJECT,
-                                       OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-                                       &owner, nullptr, &dacl, nullptr, &descriptor);
-  if (read != ERROR_SUCCESS) {
-    return HresultFromError(read);
-  }
-  problem = NotPrivate(owner, dacl);
-  ::LocalFree(descriptor);
-  if (!problem.empty()) {
-    return HresultFromError(kErrorAccessDenied);
-  }
-  for (;;) {
-    DWORD got = 0;
-    const DWORD room = static_cast<DWORD>(buffer.size() - size);
-    if (!::ReadFile(file.Get(), buffer.data() + size, room, &got, nullptr)) {
-      return LastError();
-    }
-    if (got == 0) {
-      return S_OK;
-    }
-    size += got;
-    if (size == buffer.size()) {
-      char beyond = 0;
-      if (::ReadFile(file.Get(), &beyond, 1, &got, nullptr) && got != 0) {
-        problem = "it is larger than a passcode file can be";
-        return kHrInsufficientBuffer;
-      }
-      return S_OK;
+    hr = HresultFromError(kErrorNotSupported);
+  } else {
+    PSID owner = nullptr;
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    const DWORD read = ::GetSecurityInfo(handle, SE_FILE_OBJECT,
+                                         OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                                         &owner, nullptr, &dacl, nullptr, &descriptor);
+    if (read != ERROR_SUCCESS) {
+      hr = HresultFromError(read);
+    } else {
+      problem = NotPrivate(owner, dacl);
+      ::LocalFree(descriptor);
+      hr = problem.empty() ? S_OK : HresultFromError(kErrorAccessDenied);
     }
   }
+  if (FAILED(hr)) {
+    ::CloseHandle(handle);
+    return hr;
+  }
+  file = reinterpret_cast<std::intptr_t>(handle);
+  return S_OK;
 }
 
 }  // namespace hx::platform
